@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Morrowick needs to build, run and test, when missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config
+    libboost-serialization-dev
+    libsdbus-c++-dev libsdbus-c++-bin libsystemd-dev
+    libgtest-dev googletest
+    dbus-daemon dbus-bin libglib2.0-bin util-linux systemd
+    time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: scripts/test.sh [debug|release|asan]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-debug}"
+scripts/deps.sh
+scripts/build.sh "$preset"
+ctest --preset "$preset" --no-tests=error

@@ -1,0 +1,51 @@
+#pragma once
+// Puts the engine and its Config object on a D-Bus connection. All bus traffic
+// happens on the thread that calls dispatch(); events fired on other threads are
+// queued and emitted there, because sdbus-c++ 1.2 connections are not safe to
+// use from two threads at once.
+
+#include <poll.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sdbus {
+class IConnection;
+}
+
+namespace MW::Objects {
+class CMorrowick;
+}
+
+namespace MW::DBus {
+
+struct AuthOptions {
+    bool enabled = false;            // on for the system bus, off for a per-user service
+    std::string group = "morrowick"; // members (and uid 0) may change things
+};
+
+class CBusServer {
+public:
+    CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth);
+    ~CBusServer(); // unregisters the objects and disconnects the sink
+    CBusServer(const CBusServer&) = delete;
+    CBusServer& operator=(const CBusServer&) = delete;
+
+    // Takes org.morrowick.Service; throws sdbus::Error on failure.
+    void requestName();
+
+    // Everything the owning thread must poll: the bus fd(s) and the internal wake eventfd.
+    std::vector<pollfd> pollFds() const;
+    int pollTimeoutMs() const;
+
+    // Processes pending bus requests and emits queued events, on the calling
+    // (loop) thread; never blocks.
+    void dispatch();
+
+private:
+    class CImpl;
+    std::unique_ptr<CImpl> m_pImpl;
+};
+
+} // namespace MW::DBus

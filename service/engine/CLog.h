@@ -1,0 +1,47 @@
+#pragma once
+
+#include "CSingleton.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace MW {
+
+// The service log: one entry per write, each followed by a line feed, written as
+// ISO 8859-1 through a 4 KiB buffer. Entries written while closed are dropped.
+class CLog : public Common::CSingleton<CLog> {
+public:
+    static constexpr std::int64_t kMaxSize = 20971520; // 20 MiB
+
+    CLog(const CLog&) = delete;
+    CLog& operator=(const CLog&) = delete;
+    virtual ~CLog();
+
+    // Appends to the file at `path`, or empties it first when it is larger than
+    // kMaxSize. A failure leaves the log closed.
+    void open(const std::string& path);
+    void write(std::string_view text);
+    // Pushes buffered entries to the file.
+    void flush();
+    void close();
+    bool isOpen() const;
+    std::string path() const;
+
+private:
+    friend class Common::CSingleton<CLog>;
+    CLog() = default;
+
+    void closeLocked();
+
+    mutable std::mutex m_mutex;
+    std::string m_strPath;
+    std::FILE* m_pFile = nullptr;
+};
+
+// Shorthand for CSingleton<CLog>::getInstance()->write(text).
+void logWrite(std::string_view text);
+
+} // namespace MW

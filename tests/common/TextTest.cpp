@@ -1,0 +1,33 @@
+#include "Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace MW::Common;
+
+TEST(Text, Latin1KeepsTheFirst256CodePointsAndMarksTheRest) {
+    EXPECT_EQ(toLatin1("plain"), "plain");
+    EXPECT_EQ(toLatin1("caf\xC3\xA9"), "caf\xE9");         // U+00E9
+    EXPECT_EQ(toLatin1("\xC3\xBF"), "\xFF");                // U+00FF, the last one kept
+    EXPECT_EQ(toLatin1("\xC4\x80"), "?");                   // U+0100
+    EXPECT_EQ(toLatin1("\xF0\x9F\x98\x80!"), "?!");         // one '?' per code point
+    EXPECT_EQ(toLatin1("a\xFF\xFE" "b"), "a??b");            // every invalid byte
+    EXPECT_EQ(toLatin1("\xC3"), "?");                       // truncated sequence
+    EXPECT_EQ(toLatin1("\xE0\x80\x80"), "???");             // overlong form
+    EXPECT_EQ(toLatin1("\xED\xA0\x80"), "???");             // encoded surrogate
+    EXPECT_EQ(toLatin1(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(Text, Utf16RoundTripsIncludingSurrogatePairs) {
+    const std::string text = "\xC4\x8A\xC4\x8D-\xF0\x9F\x98\x80"; // U+010A U+010D - U+1F600
+    const std::u16string units = utf8ToUtf16(text);
+    EXPECT_EQ(units, (std::u16string{0x010A, 0x010D, u'-', 0xD83D, 0xDE00}));
+    EXPECT_EQ(utf16ToUtf8(units), text);
+    // Lone surrogates and bad bytes become the replacement character.
+    EXPECT_EQ(utf16ToUtf8(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
+    EXPECT_EQ(utf8ToUtf16("\xFF"), std::u16string{0xFFFD});
+}
+
+TEST(Text, AsciiLowerTouchesOnlyAToZ) {
+    EXPECT_EQ(asciiLower("D:/Work/Plan.BAK"), "d:/work/plan.bak");
+    EXPECT_EQ(asciiLower("\xC3\x89X"), "\xC3\x89x"); // U+00C9 stays
+}

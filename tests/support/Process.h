@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace MW::Test {
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+struct CommandResult {
+    int status = -1; // exit code, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs argv[0] (searched in PATH) with the current environment plus `env`, waits
+// at most `timeoutSeconds`, and captures both output streams.
+CommandResult runCommand(const std::vector<std::string>& argv, const Env& env = {},
+                         int timeoutSeconds = 60);
+
+// A child process left running; killed (SIGTERM, then SIGKILL) on destruction.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const Env& env = {});
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    int pid() const { return m_pid; }
+    // Sends a signal; returns the exit status after waiting up to timeoutSeconds
+    // (-1 when it did not end).
+    int signalAndWait(int signal, int timeoutSeconds = 20);
+    int wait(int timeoutSeconds = 20);
+
+private:
+    int m_pid = -1;
+    int m_status = -1;
+};
+
+} // namespace MW::Test
