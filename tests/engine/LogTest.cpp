@@ -1,0 +1,79 @@
+#include "CLog.h"
+#include "TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+
+using MW::CLog;
+
+namespace {
+
+class Log : public ::testing::Test {
+protected:
+    void SetUp() override { CLog::destroyInstance(); }
+    void TearDown() override { CLog::destroyInstance(); }
+
+    MW::Test::TempDir m_dir;
+    std::string m_path = m_dir / "mwservice.log";
+};
+
+TEST_F(Log, EntriesOfTwoThreadsStayWholeAndInOrder) {
+    CLog::getInstance()->open(m_path);
+    constexpr int kEntries = 3000;
+    const auto writer = [](char name) {
+        for (int i = 0; i < kEntries; ++i)
+            MW::logWrite(std::string(1, name) + std::to_string(i) + std::string(300, name));
+    };
+    std::thread a(writer, 'a'), b(writer, 'b');
+    a.join();
+    b.join();
+    CLog::destroyInstance(); // closing writes out the buffer
+
+    std::istringstream lines(MW::Test::readFile(m_path));
+    int next[2] = {0, 0};
+    for (std::string line; std::getline(lines, line);) {
+        ASSERT_FALSE(line.empty());
+        const char name = line[0];
+        ASSERT_TRUE(name == 'a' || name == 'b') << line;
+        int& expected = next[name - 'a'];
+        ASSERT_EQ(line, std::string(1, name) + std::to_string(expected) + std::string(300, name));
+        ++expected;
+    }
+    EXPECT_EQ(next[0], kEntries);
+    EXPECT_EQ(next[1], kEntries);
+}
+
+TEST_F(Log, SizeRuleAtOpen) {
+    const std::string big(CLog::kMaxSize, 'x');
+    MW::Test::writeFile(m_path, big); // exactly 20 MiB: appended to
+    CLog::getInstance()->open(m_path);
+    MW::logWrite("next");
+    CLog::getInstance()->close();
+    EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(m_path)), CLog::kMaxSize + 5);
+
+    CLog::getInstance()->open(m_path); // one byte more: emptied
+    MW::logWrite("banner");
+    CLog::getInstance()->close();
+    EXPECT_EQ(MW::Test::readFile(m_path), "banner\n");
+}
+
+TEST_F(Log, EntriesWhileClosedAreDroppedAndTextIsLatin1) {
+    MW::logWrite("lost");
+    EXPECT_FALSE(MW::Test::exists(m_path));
+    CLog::getInstance()->open(m_dir / "missing/mwservice.log"); // cannot open: stays closed
+    EXPECT_FALSE(CLog::getInstance()->isOpen());
+    MW::logWrite("lost too");
+
+    CLog::getInstance()->open(m_path);
+    MW::logWrite("caf\xC3\xA9 \xC4\x8A \xF0\x9F\x98\x80 \xFF");
+    MW::logWrite("Last scan time: 03/15/24\nCleaned space: 10");
+    CLog::destroyInstance();
+    MW::logWrite("after the stop"); // a new, closed instance
+    CLog::destroyInstance();
+    EXPECT_EQ(MW::Test::readFile(m_path),
+              "caf\xE9 ? ? ?\nLast scan time: 03/15/24\nCleaned space: 10\n");
+}
+
+} // namespace
