@@ -4,9 +4,8 @@
 // queued and emitted there, because sdbus-c++ 1.2 connections are not safe to
 // use from two threads at once.
 
-#include <poll.h>
-
 #include <memory>
+#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -40,7 +39,8 @@ public:
     int pollTimeoutMs() const;
 
     // Processes pending bus requests and emits queued events, on the calling
-    // (loop) thread; never blocks.
+    // (loop) thread; never blocks. Throws sdbus::Error when the connection
+    // itself has failed.
     void dispatch();
 
 private:

@@ -1,0 +1,109 @@
+#include "CBusServer.h"
+
+#include "CCallerAuth.h"
+#include "CConfigAdaptor.h"
+#include "CEngineAdaptor.h"
+#include "CEventRelay.h"
+#include "CLog.h"
+#include "CMorrowick.h"
+#include "Contract.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+namespace MW::DBus {
+
+namespace {
+// Bounds the work of one dispatch() so the loop gets back to its other duties
+// (signals, the stop request) even under a flood of requests or events.
+constexpr int kMaxRequestsPerDispatch = 256;
+constexpr std::size_t kMaxEventsPerDispatch = 256;
+} // namespace
+
+class CBusServer::CImpl {
+public:
+    CImpl(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth)
+        : m_connection(connection), m_engine(engine), m_auth(connection, std::move(auth)),
+          m_engineAdaptor(connection, engine, m_auth),
+          m_configAdaptor(connection, engine.getConfig(), m_auth),
+          m_pRelay(std::make_shared<CEventRelay>()), m_nCookie(engine.advise(m_pRelay)) {}
+
+    ~CImpl() {
+        try {
+            m_engine.unadvise(m_nCookie);
+        } catch (const std::exception& e) {
+            logWrite(std::string("CBusServer::~CBusServer(): ") + e.what());
+        }
+        // An event fired right now may still reach the relay; it outlives us
+        // through the engine's reference and is simply never drained.
+    }
+
+    void requestName() { m_connection.requestName(Bus::kServiceName); }
+
+    std::vector<pollfd> pollFds() const {
+        const auto bus = m_connection.getEventLoopPollData();
+        return {pollfd{bus.fd, bus.events, 0}, pollfd{m_pRelay->wakeFd(), POLLIN, 0}};
+    }
+
+    int pollTimeoutMs() const {
+        const auto bus = m_connection.getEventLoopPollData();
+        if (m_bRequestBacklog || (m_pRelay->pending() && !writeBacklog(bus)))
+            return 0;
+        return bus.getPollTimeout();
+    }
+
+    void dispatch() {
+        m_bRequestBacklog = true;
+        for (int i = 0; i < kMaxRequestsPerDispatch; ++i) {
+            if (!m_connection.processPendingRequest()) {
+                m_bRequestBacklog = false;
+                break;
+            }
+        }
+        // While earlier messages still wait to be written, the relay keeps the
+        // events (only its wake-up is reset); the poll wakes us when the socket
+        // takes more.
+        const bool blocked = writeBacklog(m_connection.getEventLoopPollData());
+        for (const auto& event : m_pRelay->take(blocked ? 0 : kMaxEventsPerDispatch)) {
+            try {
+                m_engineAdaptor.emit(event);
+            } catch (const sdbus::Error& e) {
+                logWrite("CBusServer::dispatch(): " + e.getMessage());
+            }
+        }
+    }
+
+private:
+    static bool writeBacklog(const sdbus::IConnection::PollData& bus) {
+        return (bus.events & POLLOUT) != 0;
+    }
+
+    sdbus::IConnection& m_connection;
+    Objects::CMorrowick& m_engine;
+    CCallerAuth m_auth;
+    CEngineAdaptor m_engineAdaptor;
+    CConfigAdaptor m_configAdaptor;
+    std::shared_ptr<CEventRelay> m_pRelay;
+    std::uint32_t m_nCookie = 0;
+    bool m_bRequestBacklog = false;
+};
+
+CBusServer::CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine,
+                       AuthOptions auth)
+    : m_pImpl(std::make_unique<CImpl>(connection, engine, std::move(auth))) {}
+
+CBusServer::~CBusServer() = default;
+
+void CBusServer::requestName() {
+    m_pImpl->requestName();
+}
+std::vector<pollfd> CBusServer::pollFds() const {
+    return m_pImpl->pollFds();
+}
+int CBusServer::pollTimeoutMs() const {
+    return m_pImpl->pollTimeoutMs();
+}
+void CBusServer::dispatch() {
+    m_pImpl->dispatch();
+}
+
+} // namespace MW::DBus

@@ -1,0 +1,118 @@
+#include "BusHarness.h"
+#include "CSettings.h"
+
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace MW::Test;
+using MW::CSettings;
+
+namespace {
+
+// Every kind of write a client can make, each with a value unlike the defaults.
+std::vector<std::vector<std::string>> everyWrite() {
+    std::vector<std::vector<std::string>> writes;
+    for (const char* name :
+         {"ScanFolder", "FileTypes", "OtherFileTypes", "LastScan", "ContactName", "ContactEmail",
+          "ProxyServer", "ProxyPort", "ProxySysServer", "ProxySysBypass"})
+        writes.push_back({"set-property", kService, kConfig, kIConfig, name, "s", "/intruder"});
+    for (auto [name, sig, value] : {std::tuple{"DeleteAge", "i", "42"},
+                                    {"CleanedSpace", "t", "77"},
+                                    {"ProxyUsage", "i", "0"},
+                                    {"ProxySysUsage", "i", "0"},
+                                    {"ProxySysAccessType", "u", "9"}})
+        writes.push_back({"set-property", kService, kConfig, kIConfig, name, sig, value});
+    writes.push_back(
+        {"set-property", kService, kConfig, kIConfig, "StartTime", "v", "d", "12345.5"});
+    writes.push_back({"call", kService, kEngine, kIEngine, "scanNow"});
+    writes.push_back({"call", kService, kEngine, kIEngine, "fireEvent", "i", "4"});
+    return writes;
+}
+
+const std::vector<std::string> kNobody{"setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups"};
+
+class BusAuth : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root to run clients as another user";
+        // Members are those with gid 0 among their groups; its name varies.
+        const group* root = ::getgrgid(0);
+        ASSERT_NE(root, nullptr);
+        m_strGroup = root->gr_name;
+        CSettings::getInstance()->subscribe(MW::eSE_ScanNow, &m_scanNow);
+    }
+    void TearDown() override {
+        m_pLoop.reset();
+        CSettings::destroyInstance();
+    }
+    void start(bool enabled) {
+        m_pLoop = std::make_unique<CServerLoop>(m_bus.address(), m_engine,
+                                                MW::DBus::AuthOptions{enabled, m_strGroup});
+    }
+    // Makes every write as `as`; returns how many were refused as access denied.
+    int refusedWrites(const std::vector<std::string>& as) {
+        int refused = 0;
+        for (const auto& write : everyWrite()) {
+            const auto r = busctl(m_bus, write, as);
+            if (r.status != 0 && r.err.find("Access denied") != std::string::npos)
+                ++refused;
+            else
+                EXPECT_EQ(r.status, 0) << write[4] << ": " << r.err;
+        }
+        return refused;
+    }
+
+    struct Counter : MW::Common::IObserver {
+        std::atomic<int> calls{0};
+        void update(std::int32_t) override { ++calls; }
+    } m_scanNow;
+    std::string m_strGroup;
+    TestBus m_bus;
+    MW::Objects::CMorrowick m_engine;
+    std::unique_ptr<CServerLoop> m_pLoop;
+};
+
+TEST_F(BusAuth, WithTheCheckOnOnlyRootAndMembersMayWrite) {
+    start(true);
+    CSignalRecorder recorder(m_bus.address());
+    EXPECT_EQ(refusedWrites(kNobody), static_cast<int>(everyWrite().size()));
+    auto config = m_engine.getConfig();
+    EXPECT_EQ(config->getScanFolder(), "/");
+    EXPECT_NE(config->getStartTime(), 12345.5);
+    EXPECT_EQ(config->getCleanedSpace(), 0u);
+    EXPECT_EQ(m_scanNow.calls, 0);
+    // The error's name and message, as gdbus shows them.
+    std::vector<std::string> gdbus = kNobody;
+    gdbus.insert(gdbus.end(),
+                 {"gdbus", "call", "--address", m_bus.address(), "--dest", kService,
+                  "--object-path", kEngine, "--method", "org.morrowick.IMorrowick.scanNow"});
+    const auto r = runCommand(gdbus);
+    EXPECT_NE(r.err.find("org.freedesktop.DBus.Error.AccessDenied"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"" + m_strGroup + "\""), std::string::npos) << r.err;
+    // Reads stay open.
+    EXPECT_EQ(
+        busctl(m_bus, {"get-property", kService, kConfig, kIConfig, "ScanFolder"}, kNobody).out,
+        "s \"/\"\n");
+
+    // Root, and members by primary or by supplementary group.
+    EXPECT_EQ(refusedWrites({}), 0);
+    EXPECT_EQ(refusedWrites({"setpriv", "--reuid=65534", "--regid=0", "--clear-groups"}), 0);
+    EXPECT_EQ(refusedWrites({"setpriv", "--reuid=65534", "--regid=65534", "--groups=0"}), 0);
+    EXPECT_EQ(m_scanNow.calls, 3);
+    EXPECT_EQ(m_engine.getConfig()->getScanFolder(), "/intruder");
+    EXPECT_TRUE(waitUntil([&] { return recorder.signals().size() >= 3; }));
+    EXPECT_EQ(recorder.signals(), (std::vector<std::string>{"test", "test", "test"}));
+}
+
+TEST_F(BusAuth, WithTheCheckOffEveryoneMayWrite) {
+    start(false);
+    EXPECT_EQ(refusedWrites(kNobody), 0);
+    EXPECT_EQ(m_engine.getConfig()->getScanFolder(), "/intruder");
+    EXPECT_EQ(m_engine.getConfig()->getStartTime(), 12345.5);
+    EXPECT_EQ(m_scanNow.calls, 1);
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+#include "BusHarness.h"
+#include "CSettings.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace MW::Test;
+using MW::CSettings;
+
+namespace {
+
+class BusServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_pLoop = std::make_unique<CServerLoop>(m_bus.address(), m_engine, MW::DBus::AuthOptions{});
+    }
+    void TearDown() override {
+        m_pLoop.reset();
+        CSettings::destroyInstance();
+    }
+    CommandResult set(const std::string& property, const std::vector<std::string>& value) {
+        std::vector<std::string> args{"set-property", kService, kConfig, kIConfig, property};
+        args.insert(args.end(), value.begin(), value.end());
+        return busctl(m_bus, args);
+    }
+    std::string get(const std::string& property, const char* path = kConfig,
+                    const char* iface = kIConfig) {
+        const auto r = busctl(m_bus, {"get-property", kService, path, iface, property});
+        return r.status == 0 ? r.out : "error: " + r.err;
+    }
+    CommandResult gdbusSet(const std::string& property, const std::string& value) {
+        return runCommand({"gdbus", "call", "--address", m_bus.address(), "--dest", kService,
+                           "--object-path", kConfig, "--method",
+                           "org.freedesktop.DBus.Properties.Set", kIConfig, property, value});
+    }
+
+    TestBus m_bus;
+    MW::Objects::CMorrowick m_engine;
+    std::unique_ptr<CServerLoop> m_pLoop;
+};
+
+TEST_F(BusServer, PropertiesRoundTripThroughRealClients) {
+    EXPECT_EQ(set("ScanFolder", {"s", "/srv/drawings"}).status, 0);
+    EXPECT_EQ(set("CleanedSpace", {"t", "5000000000"}).status, 0);
+    EXPECT_EQ(set("ProxyUsage", {"i", "5"}).status, 0);
+    EXPECT_EQ(set("DeleteAge", {"i", "42"}).status, 0);
+    EXPECT_EQ(set("ProxySysAccessType", {"u", "4294967295"}).status, 0);
+    EXPECT_EQ(set("StartTime", {"v", "d", "44000.5"}).status, 0);
+    EXPECT_EQ(get("ScanFolder"), "s \"/srv/drawings\"\n");
+    EXPECT_EQ(get("CleanedSpace"), "t 5000000000\n");
+    EXPECT_EQ(get("ProxyUsage"), "i 1\n");
+    EXPECT_EQ(get("DeleteAge"), "i 42\n");
+    EXPECT_EQ(get("ProxySysAccessType"), "u 4294967295\n");
+    EXPECT_EQ(get("StartTime"), "v d 44000.5\n");
+    // A date text: 3 January 2024 is day 45294; 10:30 is 0.4375 of a day.
+    EXPECT_EQ(set("StartTime", {"v", "s", "2024-01-03 10:30"}).status, 0);
+    EXPECT_DOUBLE_EQ(CSettings::getInstance()->getStartTime(), 45294.4375); // busctl rounds
+    EXPECT_EQ(gdbusSet("StartTime", "<<'2024-01-02 09:00'>>").status, 0);
+    EXPECT_DOUBLE_EQ(CSettings::getInstance()->getStartTime(), 45293.375);
+
+    CSettings::getInstance()->setUndeletedLog("/var/lib/morrowick/undeleted.tmp");
+    CSettings::getInstance()->setUndeletedCount(2);
+    EXPECT_EQ(get("Config", kEngine, kIEngine), "o \"/org/morrowick/Config\"\n");
+    EXPECT_EQ(get("UndeletedLog", kEngine, kIEngine), "s \"/var/lib/morrowick/undeleted.tmp\"\n");
+    EXPECT_EQ(get("UndeletedCount", kEngine, kIEngine), "i 2\n");
+    EXPECT_EQ(get("ActivityState", kEngine, kIEngine), "i 0\n");
+}
+
+TEST_F(BusServer, BadInputIsRefusedClearlyOrStoredIntact) {
+    ASSERT_EQ(set("StartTime", {"v", "d", "44000.5"}).status, 0);
+    for (const auto& value : {"<<'not a date'>>", "<<true>>", "<<7>>", "<<1e300>>"}) {
+        const auto r = gdbusSet("StartTime", value);
+        EXPECT_NE(r.err.find("org.morrowick.Error.TypeMismatch: Type mismatch"), std::string::npos)
+            << value << ": " << r.err;
+    }
+    EXPECT_EQ(get("StartTime"), "v d 44000.5\n");
+    // A wrong type for a typed property is refused by the bus layer.
+    ASSERT_EQ(set("ScanFolder", {"s", "/kept"}).status, 0);
+    EXPECT_NE(gdbusSet("ScanFolder", "<42>").status, 0);
+    EXPECT_EQ(get("ScanFolder"), "s \"/kept\"\n");
+
+    const std::string odd = "--/tmp/\"quoted\" ünïcödé 日本\ttab";
+    EXPECT_EQ(set("ContactName", {"s", odd}).status, 0);
+    EXPECT_EQ(CSettings::getInstance()->getContactName(), odd);
+    // Far beyond a command line: through a second sdbus-c++ connection.
+    const std::string huge(8 << 20, 'h');
+    auto client = sdbus::createSessionBusConnectionWithAddress(m_bus.address());
+    auto proxy = sdbus::createProxy(*client, kService, kConfig);
+    proxy->setProperty("ProxySysBypass").onInterface(kIConfig).toValue(huge);
+    const std::string back = proxy->getProperty("ProxySysBypass").onInterface(kIConfig);
+    EXPECT_EQ(back, huge);
+
+    // Wrong arguments and unknown members are errors, and the service carries on.
+    EXPECT_NE(busctl(m_bus, {"call", kService, kEngine, kIEngine, "fireEvent", "s", "x"}).status,
+              0);
+    EXPECT_NE(busctl(m_bus, {"call", kService, kEngine, kIEngine, "explode"}).status, 0);
+    EXPECT_EQ(get("ActivityState", kEngine, kIEngine), "i 0\n");
+}
+
+TEST_F(BusServer, EventsFiredOnAnotherThreadArriveInOrderWithTheirArguments) {
+    CSignalRecorder recorder(m_bus.address());
+    // The test thread plays the cleaner.
+    m_engine.fireEvent(MW::eFE_ScanStarted);
+    CSettings::getInstance()->setCleanedSpace(5000000000ull);
+    m_engine.fireEvent(MW::eFE_UpdateCleanedSpace);
+    m_engine.fireEvent(MW::eFE_None);
+    m_engine.fireEvent(static_cast<MW::EFireEvent>(99));
+    CSettings::getInstance()->setCleanedSpace(5000000123ull);
+    m_engine.fireEvent(MW::eFE_UpdateCleanedSpace);
+    m_engine.fireEvent(MW::eFE_ScanFinished);
+    // Nothing else happens on the bus: only the relay's wake-up gets these out.
+    std::vector<std::string> expected{"scanStarted", "updateCleanedSpace:5000000000",
+                                      "updateCleanedSpace:5000000123", "scanFinished"};
+    EXPECT_TRUE(waitUntil([&] { return recorder.signals().size() >= expected.size(); }));
+    // And a client asks for the test event.
+    EXPECT_EQ(busctl(m_bus, {"call", kService, kEngine, kIEngine, "fireEvent", "i", "4"}).status,
+              0);
+    expected.push_back("test");
+    EXPECT_TRUE(waitUntil([&] { return recorder.signals().size() >= expected.size(); }));
+    EXPECT_EQ(recorder.signals(), expected);
+}
+
+// Real listeners (gdbus monitor) while a stream of events flows; the one killed
+// in the middle costs the others nothing.
+TEST_F(BusServer, AClientVanishingMidEventDisturbsNoOne) {
+    CSignalRecorder recorder(m_bus.address());
+    TempDir dir;
+    const auto monitor = [&](const std::string& file) {
+        return std::make_unique<Child>(std::vector<std::string>{
+            "sh", "-c",
+            "exec gdbus monitor --address '" + m_bus.address() + "' --dest " + kService +
+                " --object-path " + kEngine + " > '" + file + "'"});
+    };
+    const auto seen = [&](const std::string& file, const std::string& text) {
+        std::ifstream in(file);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str().find(text) != std::string::npos;
+    };
+    auto doomed = monitor(dir / "doomed");
+    auto survivor = monitor(dir / "survivor");
+    ASSERT_TRUE(waitUntil([&] { // listening once they see a probe
+        m_engine.fireEvent(MW::eFE_Test);
+        return seen(dir / "doomed", ".test ()") && seen(dir / "survivor", ".test ()");
+    }));
+    // Probes may still be on their way; everything after this marker is ours.
+    m_engine.fireEvent(MW::eFE_ScanStarted);
+    ASSERT_TRUE(waitUntil([&] {
+        const auto s = recorder.signals();
+        return !s.empty() && s.back() == "scanStarted";
+    }));
+    const std::size_t start = recorder.signals().size();
+
+    constexpr std::uint64_t kEvents = 3000;
+    for (std::uint64_t i = 1; i <= kEvents; ++i) {
+        if (i == kEvents / 2)
+            doomed->signalAndWait(SIGKILL);
+        CSettings::getInstance()->setCleanedSpace(i);
+        m_engine.fireEvent(MW::eFE_UpdateCleanedSpace);
+    }
+    m_engine.fireEvent(MW::eFE_ScanFinished);
+
+    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= start + kEvents + 1; }));
+    const auto all = recorder.signals();
+    ASSERT_EQ(all.size(), start + kEvents + 1);
+    for (std::uint64_t i = 1; i <= kEvents; ++i)
+        ASSERT_EQ(all[start + i - 1], "updateCleanedSpace:" + std::to_string(i));
+    EXPECT_EQ(all.back(), "scanFinished");
+    // gdbus shows the one argument as a one-element tuple of uint64.
+    EXPECT_TRUE(waitUntil([&] { return seen(dir / "survivor", ".scanFinished ()"); }));
+    EXPECT_TRUE(seen(dir / "survivor", ".IMorrowickEvents.updateCleanedSpace (uint64 3000,)"));
+    EXPECT_EQ(get("ActivityState", kEngine, kIEngine), "i 0\n");
+}
+
+} // namespace
