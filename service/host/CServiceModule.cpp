@@ -1,0 +1,185 @@
+#include "CServiceModule.h"
+
+#include "CBusServer.h"
+#include "CLog.h"
+#include "CMorrowick.h"
+#include "CSettings.h"
+#include "DataFiles.h"
+#include "FileOps.h"
+#include "Systemd.h"
+
+#include <sdbus-c++/sdbus-c++.h>
+
+namespace MW::Host {
+namespace {
+
+constexpr int kExitFailure = 1;
+
+const char* busName(EBusType bus) {
+    return bus == EBusType::eBT_System ? "system" : "session";
+}
+
+} // namespace
+
+CServiceModule::CServiceModule(RunSetup setup)
+    : m_setup(std::move(setup)), m_journal(!m_setup.serviceMode),
+      m_power([this](bool suspending) { suspending ? suspendSequence() : resumeSequence(); }) {}
+
+CServiceModule::~CServiceModule() {
+    // Whatever way start() ended, the cleaner thread ends before the objects it uses.
+    m_cleaner.stop();
+}
+
+int CServiceModule::start() {
+    notifyServiceManager("STATUS=Starting");
+    // Signals are blocked before any other thread exists, so only the loop sees them.
+    if (!m_signals.install()) {
+        m_journal.report(kJournalNoHandler);
+        return kExitFailure;
+    }
+    if (std::string error = makeDirectories(m_setup.stateDir); !error.empty()) {
+        m_journal.error("The state directory is not usable: " + error);
+        m_journal.report(kJournalStopped);
+        return kExitFailure;
+    }
+    if (!publish()) {
+        m_pBusServer.reset();
+        m_pConnection.reset();
+        m_journal.report(kJournalStopped);
+        return kExitFailure;
+    }
+
+    if (std::string error = m_power.open(); !error.empty())
+        m_journal.note("Suspend and resume are not watched: no system bus (" + error + ")");
+    serviceBody();
+
+    m_loop.add({[this] { return std::vector<pollfd>{m_signals.pollFd()}; }, nullptr,
+                [this] { m_signals.dispatch([this](ESignalRequest r) { onSignal(r); }); }});
+    m_loop.add({[this] { return m_pBusServer->pollFds(); },
+                [this] { return m_pBusServer->pollTimeoutMs(); }, [this] { dispatchBus(); }});
+    m_loop.add({[this] { return m_power.pollFds(); }, [this] { return m_power.pollTimeoutMs(); },
+                [this] { m_power.dispatch(); }});
+    bool ok = m_loop.run();
+    if (!m_bStopped) {
+        m_journal.error("The service loop failed");
+        stopSequence();
+    }
+    ok = ok && !m_bBusLost;
+
+    // Off the bus: the name is released and the objects are gone.
+    m_pBusServer.reset();
+    m_pConnection.reset();
+    m_journal.report(kJournalStopped);
+    return ok ? 0 : kExitFailure;
+}
+
+bool CServiceModule::publish() {
+    const std::string bus = busName(m_setup.bus);
+    try {
+        if (!m_setup.busAddress.empty())
+            // The bus that started us, reached at the address it gave.
+            m_pConnection = sdbus::createSessionBusConnectionWithAddress(m_setup.busAddress);
+        else if (m_setup.bus == EBusType::eBT_System)
+            m_pConnection = sdbus::createSystemBusConnection();
+        else
+            m_pConnection = sdbus::createSessionBusConnection();
+    } catch (const sdbus::Error& e) {
+        m_journal.error("Could not connect to the " + bus + " bus: " + e.getMessage());
+        return false;
+    }
+    try {
+        m_pBusServer = std::make_unique<DBus::CBusServer>(
+            *m_pConnection, *Objects::getMorrowick(),
+            DBus::AuthOptions{m_setup.authEnabled, m_setup.authGroup});
+    } catch (const std::exception& e) {
+        m_journal.error(std::string("Could not publish the service's objects: ") + e.what());
+        return false;
+    }
+    m_journal.report(kJournalStarted);
+    notifyServiceManager("READY=1\nSTATUS=Running");
+    try {
+        m_pBusServer->requestName();
+    } catch (const sdbus::Error& e) {
+        m_journal.error("Could not own the name " + std::string(Bus::kServiceName) + " on the " +
+                        bus + " bus: " + e.getMessage());
+        return false;
+    }
+    return true;
+}
+
+void CServiceModule::dispatchBus() {
+    try {
+        m_pBusServer->dispatch();
+    } catch (const std::exception& e) {
+        // Without its bus nobody can reach the service: it stops as if asked to.
+        m_journal.error(std::string("The bus connection was lost: ") + e.what());
+        m_bBusLost = true;
+        stopSequence();
+    }
+}
+
+void CServiceModule::serviceBody() {
+    const std::string& dir = m_setup.stateDir;
+    CSettings* settings = CSettings::getInstance();
+    settings->loadFromFile(dir + "/settings.mwk");
+    settings->setUndeletedLog(dir + "/undeleted.tmp");
+    CLog::getInstance()->open(dir + "/mwservice.log");
+    logWrite("---------- Service started! v. " + std::string(Data::kVersion) + " ----------");
+
+    m_pMorrowick.reset();
+    try {
+        m_pMorrowick = Objects::getMorrowick();
+    } catch (...) {
+        logWrite("Failed to create Morrowick CoCreateInstance");
+    }
+    settings->subscribe(eSE_StartTimeChanged, &m_cleaner);
+    settings->subscribe(eSE_ScanNow, &m_cleaner);
+    m_cleaner.setEventDispatcher(m_pMorrowick.get());
+    if (m_setup.scanPauseMs)
+        m_cleaner.setScanPause(std::chrono::milliseconds(*m_setup.scanPauseMs));
+    m_cleaner.start();
+    m_cleaner.setTimer();
+}
+
+void CServiceModule::stopSequence() {
+    if (m_bStopped)
+        return;
+    m_bStopped = true;
+    // The cleaner ends first, so that nothing touches the settings record or the
+    // log after they are destroyed below.
+    m_cleaner.stop();
+    m_cleaner.setEventDispatcher(nullptr);
+    m_pMorrowick.reset();
+    CSettings::getInstance()->saveToFile();
+    CSettings::destroyInstance();
+    logWrite("---------- Service stopped! ----------");
+    CLog::destroyInstance();
+    notifyServiceManager("STOPPING=1\nSTATUS=Stopping");
+    m_loop.quit();
+}
+
+void CServiceModule::suspendSequence() {
+    if (m_bStopped)
+        return;
+    m_cleaner.cancelTimer();
+    CSettings::getInstance()->saveToFile();
+    logWrite("---------- Service has been suspended per Hibernate! ----------");
+    // The machine may not come back; what the log holds so far should be on disk.
+    CLog::getInstance()->flush();
+}
+
+void CServiceModule::resumeSequence() {
+    if (m_bStopped)
+        return;
+    logWrite("---------- Service has been resumed per Hibernate! ----------");
+    m_cleaner.setTimer();
+}
+
+void CServiceModule::onSignal(ESignalRequest request) {
+    if (request == ESignalRequest::eSR_Stop)
+        stopSequence();
+    else
+        m_journal.report(kJournalBadRequest);
+}
+
+} // namespace MW::Host

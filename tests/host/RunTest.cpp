@@ -1,0 +1,187 @@
+// The service started by hand: its messages, its signals, its start-up failures,
+// and suspend and resume as logind announces them.
+
+#include "E2eSupport.h"
+#include "TestBus.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <future>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sdbus-c++/sdbus-c++.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace MW::Test {
+namespace {
+
+TEST(Run, ReportsItsLifeUnsupportedSignalsAndFailuresToStartOnItsStreams) {
+    Sandbox sandbox;
+    TestBus bus;
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    // "-Services" is no verb: the program runs.
+    auto first = std::async(std::launch::async, [&] {
+        return runCommand({kMwService, "-Services", "--bus=session"}, env, 120);
+    });
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    const int pid = ownerPid(bus.address());
+
+    TempDir other;
+    const auto second = runCommand({kMwService, "--state-dir=" + other.path()}, env);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.err.find("Could not own the name org.morrowick.Service on the session bus"),
+              std::string::npos)
+        << second.err;
+    EXPECT_FALSE(exists(other / "settings.mwk"))
+        << "a service that could not start touched its files";
+    const auto badDir = runCommand({kMwService, "--state-dir=/proc/none/state"}, env);
+    EXPECT_EQ(badDir.status, 1);
+    EXPECT_NE(badDir.err.find("/proc/none"), std::string::npos) << badDir.err;
+    EXPECT_EQ(runCommand({kMwService, "--bus=user"}, env).status, 2);
+
+    ::kill(pid, SIGHUP);
+    ::kill(pid, SIGUSR1);
+    // Unsupported requests leave the service running.
+    EXPECT_EQ(getProperty(bus.address(), kEngine, kEngineIface, "ActivityState"), "i 0");
+    ::kill(pid, SIGTERM);
+    const auto result = first.get();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(splitLines(result.out),
+              (std::vector<std::string>{"Service started/resumed", "Bad service request",
+                                        "Bad service request", "Service stopped"}));
+    EXPECT_TRUE(exists(sandbox.file("settings.mwk")));
+}
+
+TEST(Run, UnderSystemdItReportsReadyThenStoppingAndKeepsStandardOutputQuiet) {
+    Sandbox sandbox;
+    TestBus bus;
+    const std::string socketPath = sandbox.dir / "notify";
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    socketPath.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    env.emplace_back("NOTIFY_SOCKET", socketPath);
+    auto run = std::async(std::launch::async, [&] {
+        return runCommand({kMwService, "--bus=session"}, env, 120);
+    });
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    ::kill(ownerPid(bus.address()), SIGTERM);
+    const auto result = run.get();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    std::vector<std::string> states;
+    char buffer[512];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+        states.emplace_back(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    EXPECT_EQ(states, (std::vector<std::string>{"STATUS=Starting", "READY=1\nSTATUS=Running",
+                                                "STOPPING=1\nSTATUS=Stopping"}));
+    // On the session bus the state stays in the user's folders, also under systemd.
+    EXPECT_TRUE(exists(sandbox.file("settings.mwk")));
+}
+
+std::string utf16(const std::u16string& text) {
+    return {reinterpret_cast<const char*>(text.data()), text.size() * 2};
+}
+
+TEST(Run, LosingItsBusSavesTheSettingsAndEndsWithFailure) {
+    Sandbox sandbox;
+    auto bus = std::make_unique<TestBus>();
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus->address());
+    Child service({kMwService, "--bus=session"}, env);
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus->address()) > 0; }));
+    ASSERT_TRUE(setProperty(bus->address(), kConfig, kConfigIface, "ContactName", {"s", "Kept"}));
+    bus.reset();
+    EXPECT_EQ(service.wait(60), 1);
+    EXPECT_NE(readFile(sandbox.file("settings.mwk")).find(utf16(u"Kept")), std::string::npos);
+}
+
+// Plays logind on a private bus: hands out delay locks and announces sleep.
+class FakeLogind {
+public:
+    static constexpr const char* kManager = "org.freedesktop.login1.Manager";
+    explicit FakeLogind(const std::string& address)
+        : m_pConnection(sdbus::createSessionBusConnectionWithAddress(address)) {
+        m_pConnection->requestName("org.freedesktop.login1");
+        m_pObject = sdbus::createObject(*m_pConnection, "/org/freedesktop/login1");
+        m_pObject->registerMethod("Inhibit").onInterface(kManager).implementedAs(
+            [this](const std::string& what, const std::string&, const std::string&,
+                   const std::string& mode) {
+                modes.push_back(what + "/" + mode);
+                int fds[2];
+                if (::pipe2(fds, O_CLOEXEC) != 0)
+                    throw sdbus::Error("org.freedesktop.DBus.Error.Failed", "pipe");
+                lockReadEnds.push_back(fds[0]);
+                return sdbus::UnixFd(fds[1], sdbus::adopt_fd);
+            });
+        m_pObject->registerSignal("PrepareForSleep").onInterface(kManager).withParameters<bool>();
+        m_pObject->finishRegistration();
+    }
+    ~FakeLogind() {
+        for (const int fd : lockReadEnds)
+            ::close(fd);
+    }
+    // Serves calls until `condition` holds.
+    bool serveUntil(const std::function<bool()>& condition) {
+        return waitUntil([&] {
+            while (m_pConnection->processPendingRequest()) {
+            }
+            return condition();
+        });
+    }
+    void prepareForSleep(bool sleeping) {
+        m_pObject->emitSignal("PrepareForSleep").onInterface(kManager).withArguments(sleeping);
+    }
+    static bool closedByHolder(int readEnd) {
+        pollfd pfd{readEnd, POLLIN, 0};
+        return ::poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLHUP);
+    }
+
+    std::vector<std::string> modes;
+    std::vector<int> lockReadEnds;
+
+private:
+    std::unique_ptr<sdbus::IConnection> m_pConnection;
+    std::unique_ptr<sdbus::IObject> m_pObject;
+};
+
+TEST(Run, SuspendSavesBeforeReleasingTheSleepLockAndResumeRearmsTheTimer) {
+    Sandbox sandbox;
+    TestBus bus;
+    FakeLogind logind(bus.address());
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    env.emplace_back("DBUS_SYSTEM_BUS_ADDRESS", bus.address());
+    Child service({kMwService, "--bus=session"}, env);
+    ASSERT_TRUE(logind.serveUntil([&] { return logind.modes.size() == 1; }));
+    EXPECT_EQ(logind.modes[0], "sleep/delay");
+    ASSERT_TRUE(setProperty(bus.address(), kConfig, kConfigIface, "ContactName", {"s", "Sleepy"}));
+
+    logind.prepareForSleep(true);
+    ASSERT_TRUE(
+        logind.serveUntil([&] { return FakeLogind::closedByHolder(logind.lockReadEnds[0]); }));
+    // The lock was let go only after the settings were saved.
+    EXPECT_NE(readFile(sandbox.file("settings.mwk")).find(utf16(u"Sleepy")), std::string::npos);
+
+    logind.prepareForSleep(false);
+    ASSERT_TRUE(logind.serveUntil([&] { return logind.modes.size() == 2; }));
+    EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
+    const auto log = splitLines(readFile(sandbox.file("mwservice.log")));
+    const int suspended =
+        findLine(log, "---------- Service has been suspended per Hibernate! ----------");
+    const int resumed =
+        findLine(log, "---------- Service has been resumed per Hibernate! ----------", suspended);
+    ASSERT_GT(suspended, 0);
+    ASSERT_GT(resumed, suspended);
+    EXPECT_GT(findLine(log, "CCleaner: Timer set to: ", resumed), resumed);
+}
+
+} // namespace
+} // namespace MW::Test

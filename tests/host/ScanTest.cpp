@@ -1,0 +1,137 @@
+// A whole scan driven through the bus, watched through the service's signals.
+
+#include "E2eSupport.h"
+#include "TestBus.h"
+#include "Text.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace MW::Test {
+namespace {
+
+// Files the service cannot delete need a service without root's rights.
+std::vector<std::string> asUnprivileged(std::vector<std::string> argv) {
+    if (::geteuid() != 0)
+        return argv;
+    argv.insert(argv.begin(),
+                {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"});
+    return argv;
+}
+
+void own(const std::string& path) {
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0) << path;
+    }
+}
+
+TEST(Scan, ScanNowThroughTheBusDeletesOldFilesSignalsTotalsAndLogsEachStep) {
+    Sandbox sandbox;
+    TestBus bus;
+    const std::string& address = bus.address();
+    TempDir tree;
+    ::chmod(tree.path().c_str(), 0755);
+    const std::string work = tree / "Work", sub = work + "/Sub", deep = sub + "/Deep",
+                      locked = work + "/Locked";
+    for (const auto& dir : {work, sub, deep, locked})
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    const long week = 7 * 86400;
+    writeFile(work + "/A.BAK", std::string(1000, 'a'));
+    setAge(work + "/A.BAK", 5 * week);
+    writeFile(deep + "/plan.dwl", std::string(2345, 'p'));
+    setAge(deep + "/plan.dwl", 5 * week);
+    writeFile(work + "/young.bak", "y");
+    setAge(work + "/young.bak", 86400);
+    writeFile(work + "/notes.txt", "n");
+    setAge(work + "/notes.txt", 5 * week);
+    writeFile(locked + "/keep.bak", "k");
+    setAge(locked + "/keep.bak", 5 * week);
+    ::chmod(locked.c_str(), 0555);
+    for (const auto& dir : {work, sub, deep})
+        own(dir);
+    const std::string state = tree / "state";
+    ASSERT_EQ(::mkdir(state.c_str(), 0755), 0);
+    own(state);
+
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", address);
+    Child service(asUnprivileged({kMwService, "--bus=session", "--state-dir=" + state}), env);
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(address) > 0; }));
+
+    // Signals are watched with gdbus; a test event shows when it is listening.
+    const std::string signals = tree / "signals.txt";
+    Child monitor({"sh", "-c",
+                   "exec stdbuf -oL gdbus monitor --address '" + address +
+                       "' --dest org.morrowick.Service > '" + signals + "'"});
+    ASSERT_TRUE(waitUntil([&] {
+        busctl(address, {"call", kName, kEngine, kEngineIface, "fireEvent", "i", "4"});
+        return readFile(signals).find(".test ()") != std::string::npos;
+    }));
+
+    auto set = [&](const std::string& name, const std::string& type, const std::string& value) {
+        return setProperty(address, kConfig, kConfigIface, name, {type, value});
+    };
+    ASSERT_TRUE(set("ScanFolder", "s", work));
+    ASSERT_TRUE(set("FileTypes", "s", ".bak,.dwl"));
+    ASSERT_TRUE(set("DeleteAge", "i", "1"));
+    ASSERT_EQ(busctl(address, {"call", kName, kEngine, kEngineIface, "scanNow"}).status, 0);
+    ASSERT_TRUE(
+        waitUntil([&] { return readFile(signals).find(".scanFinished ()") != std::string::npos; }));
+
+    // Events: started, one running total per deleted file, finished.
+    std::vector<std::string> events;
+    for (const auto& line : splitLines(readFile(signals)))
+        if (auto at = line.find("IMorrowickEvents.");
+            at != std::string::npos && line.find(".test") == std::string::npos)
+            events.push_back(line.substr(at + 17));
+    ASSERT_EQ(events.size(), 4u) << readFile(signals);
+    EXPECT_EQ(events[0], "scanStarted ()");
+    EXPECT_EQ(events[3], "scanFinished ()");
+    EXPECT_TRUE((events[1] == "updateCleanedSpace (uint64 1000,)" &&
+                 events[2] == "updateCleanedSpace (uint64 3345,)") ||
+                (events[1] == "updateCleanedSpace (uint64 2345,)" &&
+                 events[2] == "updateCleanedSpace (uint64 3345,)"))
+        << events[1] << " / " << events[2];
+
+    const std::string lowered = Common::asciiLower(work);
+    auto engine = [&](const std::string& name) {
+        return getProperty(address, kEngine, kEngineIface, name);
+    };
+    EXPECT_EQ(getProperty(address, kConfig, kConfigIface, "CleanedSpace"), "t 3345");
+    EXPECT_EQ(engine("UndeletedCount"), "i 1");
+    EXPECT_EQ(engine("ActivityState"), "i 0");
+    EXPECT_EQ(readFile(state + "/undeleted.tmp"), lowered + "/locked/keep.bak\n");
+    EXPECT_FALSE(exists(work + "/A.BAK"));
+    EXPECT_FALSE(exists(deep + "/plan.dwl"));
+    for (const auto& kept : {work + "/young.bak", work + "/notes.txt", locked + "/keep.bak"})
+        EXPECT_TRUE(exists(kept)) << kept;
+
+    EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
+    ::chmod(locked.c_str(), 0755);
+    const auto log = splitLines(readFile(state + "/mwservice.log"));
+    int at = 0;
+    for (const std::string& step :
+         {kStartBanner, std::string("CCleaner: TimerNow set to: "),
+          std::string("CCleaner: Starting the scanning process!"), "Scanning !" + work,
+          std::string("CCleaner: Scanning finished!"), std::string("Last scan time: "),
+          std::string("Cleaned space: 3345"), std::string("CCleaner: Timer set to: ")}) {
+        const int found = findLine(log, step, at);
+        ASSERT_GE(found, 0) << "missing after line " << at << ": " << step << "\n"
+                            << readFile(state + "/mwservice.log");
+        at = found + 1;
+    }
+    for (const auto& folder : {sub, deep, locked})
+        EXPECT_GE(findLine(log, "Scanning !" + folder), 0) << folder;
+    for (const auto& gone : {lowered + "/a.bak", Common::asciiLower(deep) + "/plan.dwl"}) {
+        const int deleted = findLine(log, "File has been deleted: " + gone);
+        ASSERT_GT(deleted, 0) << gone;
+        EXPECT_EQ(log[static_cast<std::size_t>(deleted - 1)].rfind("Current date: ", 0), 0u);
+    }
+    EXPECT_GE(findLine(log, "File has not been deleted: " + lowered + "/locked/keep.bak"), 0);
+    EXPECT_EQ(findLine(log, "File has been deleted: " + lowered + "/young.bak"), -1);
+    EXPECT_EQ(log.back(), "---------- Service stopped! ----------");
+}
+
+} // namespace
+} // namespace MW::Test
