@@ -1,7 +1,9 @@
 #include "OleDate.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
@@ -51,6 +53,12 @@ double fromWallSeconds(std::int64_t wallSeconds) {
 }
 
 std::int64_t toWallSeconds(double oleDate) {
+    // Far outside the years 100 to 9999 OLE dates are meant for; clamped so that
+    // the conversions below stay defined for any double a client may send.
+    constexpr double kLimit = 1.0e12;
+    if (std::isnan(oleDate))
+        oleDate = 0;
+    oleDate = std::clamp(oleDate, -kLimit, kLimit);
     double datePart = std::trunc(oleDate);
     double timePart = std::fabs(oleDate - datePart);
     auto seconds = static_cast<std::int64_t>(std::llround(timePart * kSecondsPerDay));
@@ -92,7 +100,7 @@ std::string formatMDY(double oleDate) {
     if (!std::isfinite(oleDate) || oleDate < -657434.0 || oleDate >= 2958466.0)
         return {};
     const std::tm tm = toTm(oleDate);
-    std::array<char, 16> buffer{};
+    std::array<char, 48> buffer{};
     std::snprintf(buffer.data(), buffer.size(), "%02d/%02d/%02d", tm.tm_mon + 1, tm.tm_mday,
                   (tm.tm_year + 1900) % 100);
     return buffer.data();
@@ -176,7 +184,11 @@ std::int64_t nowUtc() {
         if (g_source)
             return g_source();
     }
-    return static_cast<std::int64_t>(std::time(nullptr));
+    // Not time(): it reads a coarse clock that can lag a timer that just expired by
+    // a few milliseconds, which would put "now" in the second before the due time.
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 void setNowForTesting(std::function<std::int64_t()> source) {

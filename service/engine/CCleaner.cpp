@@ -1,0 +1,177 @@
+#include "CCleaner.h"
+
+#include "CLog.h"
+#include "CSettings.h"
+#include "CleaningRules.h"
+#include "OleDate.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace MW {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::int64_t kDay = OleDate::kSecondsPerDay;
+constexpr milliseconds kTimerPeriod(86400000);
+// How long to back off when the platform refuses a wait, so a broken timer
+// cannot spin the thread.
+constexpr milliseconds kRetryPause(1000);
+// The range of dates OLE Automation knows.
+constexpr double kFirstOleDate = -657434.0;
+constexpr double kLastOleDate = 2958465.0;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    const std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// "prefix%d/%d/%d %d:%d:%d": year, month, day, hour, minute, second, no padding.
+std::string timerEntry(const char* prefix, double oleDate) {
+    const std::tm tm = OleDate::toTm(oleDate);
+    std::array<char, 128> text{};
+    std::snprintf(text.data(), text.size(), "%s%d/%d/%d %d:%d:%d", prefix, tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return text.data();
+}
+
+} // namespace
+
+CCleaner::CCleaner() = default;
+
+CCleaner::~CCleaner() {
+    stop();
+    if (m_pUndeletedList)
+        std::fclose(m_pUndeletedList);
+}
+
+void CCleaner::setEventDispatcher(IMWEventDispatcher* dispatcher) {
+    m_pIMWEventDispatcher.store(dispatcher);
+}
+
+void CCleaner::setScanPause(milliseconds pause) {
+    m_nScanPauseMs.store(pause.count());
+}
+
+void CCleaner::setTimer() {
+    CSettings* settings = CSettings::getInstance();
+    const std::int64_t now = OleDate::toWallSeconds(Clock::nowLocal());
+    double startTime = settings->getStartTime();
+    // A start time outside the OLE range (never stored by a client) means midnight.
+    if (!std::isfinite(startTime) || startTime < kFirstOleDate || startTime > kLastOleDate)
+        startTime = 0;
+    const std::int64_t start = OleDate::toWallSeconds(startTime);
+    const std::int64_t timeOfDay = start - floorDiv(start, kDay) * kDay;
+    std::int64_t due = floorDiv(now, kDay) * kDay + timeOfDay;
+    // The due time is always strictly ahead: a time of day reached today means tomorrow.
+    if (now - due >= 0)
+        due += kDay;
+    const double dueDate = OleDate::fromWallSeconds(due);
+    settings->storeStartTime(dueDate);
+    logWrite(timerEntry("CCleaner: Timer set to: ", dueDate));
+    m_hTimer.arm(Clock::localToUtcNowOffset(dueDate), kTimerPeriod);
+}
+
+void CCleaner::setTimerNow() {
+    const double now = Clock::nowLocal();
+    logWrite(timerEntry("CCleaner: TimerNow set to: ", now));
+    // Ten seconds in the past: the timer expires at once.
+    m_hTimer.arm(Clock::localToUtcNowOffset(now) - 10, kTimerPeriod);
+}
+
+void CCleaner::cancelTimer() {
+    m_hTimer.cancel();
+}
+
+void CCleaner::stop() {
+    m_bStop.store(true);
+    m_hTimer.requestStop();
+    join();
+}
+
+void CCleaner::update(std::int32_t code) {
+    // A request during a cycle is dropped: the cycle arms the timer when it ends.
+    if (m_bBusy.load())
+        return;
+    if (code == eSE_StartTimeChanged)
+        setTimer();
+    else if (code == eSE_ScanNow)
+        setTimerNow();
+}
+
+void CCleaner::run() {
+    using EWait = Platform::CWaitableTimer::EWait;
+    logWrite("CCleaner: Thread started!");
+    while (!m_bStop.load()) {
+        logWrite("CCleaner: Waiting for timer!");
+        EWait result = m_hTimer.wait();
+        while (result == EWait::Failed && m_hTimer.sleep(kRetryPause))
+            result = m_hTimer.wait();
+        if (m_bStop.load() || result == EWait::Stopped || result == EWait::Failed)
+            break;
+        if (result == EWait::ClockChanged) {
+            // The wall clock was set: recompute the due time instead of scanning now.
+            setTimer();
+            continue;
+        }
+        runCycle();
+    }
+}
+
+void CCleaner::runCycle() {
+    CSettings* settings = CSettings::getInstance();
+    m_bBusy.store(true);
+    logWrite("CCleaner: Starting the scanning process!");
+    openUndeletedList();
+    settings->setUndeletedCount(m_nUndeleted);
+    fireEvent(eFE_ScanStarted,
+              "CCleaner::run(): m_pIMWEventDispatcher->fireEvent( eFE_ScanStarted ) failed: ");
+    // Clients handling scanStarted still see the idle state.
+    settings->setActivityState(eAS_Busy);
+
+    if (m_hTimer.sleep(milliseconds(m_nScanPauseMs.load()))) {
+        const std::string otherFileTypes = settings->getOtherFileTypes();
+        const std::string types = Rules::prepareTypeList(settings->getFileTypes(), otherFileTypes);
+        const std::string others = Rules::prepareOtherList(otherFileTypes);
+        const double minimumAge = settings->getDeleteAgeSpan();
+        if (!types.empty())
+            scanFolder(settings->getScanFolder(), types, others, minimumAge);
+    }
+    closeUndeletedList();
+
+    if (m_bStop.load()) {
+        // Abandoned at service stop: no date and no event for a scan that did not end.
+        settings->setActivityState(eAS_Idle);
+        m_bBusy.store(false);
+        return;
+    }
+    settings->setLastScan(OleDate::formatMDY(Clock::nowLocal()));
+    // Clients handling scanFinished still see the busy state.
+    fireEvent(eFE_ScanFinished, {});
+    settings->setActivityState(eAS_Idle);
+    logWrite("CCleaner: Scanning finished!");
+    logWrite("Last scan time: " + OleDate::formatMDY(Clock::nowLocal()) +
+             "\nCleaned space: " + std::to_string(settings->getCleanedSpace()));
+    setTimer();
+    m_bBusy.store(false);
+}
+
+void CCleaner::fireEvent(EFireEvent event, std::string_view failurePrefix) {
+    IMWEventDispatcher* dispatcher = m_pIMWEventDispatcher.load();
+    if (!dispatcher)
+        return;
+    // An empty prefix: the caller does not examine the outcome.
+    try {
+        dispatcher->fireEvent(event);
+    } catch (const CContractError&) {
+        if (!failurePrefix.empty())
+            logWrite(std::string(failurePrefix) + "COM ERROR!");
+    } catch (...) {
+        if (!failurePrefix.empty())
+            logWrite(std::string(failurePrefix) + "Caught ... error.");
+    }
+}
+
+} // namespace MW

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "CNotifier.h"
+#include "CThread.h"
+#include "Contract.h"
+#include "WaitableTimer.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace MW {
+
+namespace Platform {
+class CDirectory;
+}
+
+// The service's worker: one thread that sleeps on the daily timer and, each time it
+// expires, runs a scan cycle (events to the engine, the scan pass over the
+// configured folder, totals into the settings) and then arms the timer for the next
+// day. Start-time changes and scan-now requests arrive through update() and only
+// re-arm the timer.
+class CCleaner : public Common::CThread, public Common::IObserver {
+public:
+    CCleaner();
+    ~CCleaner() override;
+
+    // The engine through which the cycle fires its events; null skips the events.
+    void setEventDispatcher(IMWEventDispatcher* dispatcher);
+
+    // Arms the timer for StartTime's time of day: today while it is still ahead,
+    // tomorrow otherwise. The due date is stored back into StartTime.
+    void setTimer();
+    // Arms the timer to expire at once.
+    void setTimerNow();
+    // Disarms the timer; a waiting thread keeps waiting.
+    void cancelTimer();
+    // Ends the thread and waits for it: a running pass stops at its next entry and
+    // the cycle is abandoned with the list closed and the state idle. Idempotent.
+    void stop();
+
+    // eSE_StartTimeChanged re-arms for the next start, eSE_ScanNow for at once; both
+    // only while no cycle runs. Returns without waiting for the cleaner thread.
+    void update(std::int32_t code) override;
+    bool isBusy() const { return m_bBusy.load(); }
+
+    // The pause between the scanStarted event and the pass; 5 s unless a test
+    // shortens it.
+    void setScanPause(std::chrono::milliseconds pause);
+
+    // The scan pass. The cycle runs these on the cleaner thread; they are public so
+    // that a pass can be run on its own.
+    // Truncates and opens the undeleted-files list named by the settings.
+    void openUndeletedList();
+    // Appends one path to the list when it is open (and counts it).
+    void addUndeleted(std::string_view path);
+    // Cleans `folder` and everything below it: deletes each file that passes the
+    // file test with `types`/`others` and is older than `minimumAge` days.
+    void scanFolder(const std::string& folder, const std::string& types, const std::string& others,
+                    double minimumAge);
+    // Publishes the count as the settings' UndeletedCount, resets it and closes the
+    // list.
+    void closeUndeletedList();
+
+protected:
+    void run() override;
+
+private:
+    struct SPass;
+
+    void runCycle();
+    void fireEvent(EFireEvent event, std::string_view failurePrefix);
+    void scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass);
+    void scanEntries(Platform::CDirectory& folder, SPass& pass);
+    void cleanFile(const Platform::CDirectory& folder, const char* name, const std::string& path,
+                   SPass& pass);
+
+    Platform::CWaitableTimer m_hTimer;
+    std::atomic<IMWEventDispatcher*> m_pIMWEventDispatcher{nullptr};
+    std::atomic<bool> m_bBusy{false};
+    std::atomic<bool> m_bStop{false};
+    std::atomic<std::int64_t> m_nScanPauseMs{5000};
+    // The undeleted-files list; touched only by the cleaner thread.
+    std::FILE* m_pUndeletedList = nullptr;
+    std::int32_t m_nUndeleted = 0;
+};
+
+} // namespace MW

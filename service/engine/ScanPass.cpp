@@ -1,0 +1,207 @@
+// The scan pass of CCleaner: the recursive walk that deletes old files of the
+// selected types, the undeleted-files list, and the log trace of both.
+
+#include "CCleaner.h"
+#include "CLog.h"
+#include "CSettings.h"
+#include "CleaningRules.h"
+#include "Directory.h"
+#include "OleDate.h"
+#include "Text.h"
+
+namespace MW {
+namespace {
+
+using Platform::EEntryKind;
+
+// A folder is listed only while its path plus a separator and "*.*" (the search
+// pattern of the platform the service came from) stays below the platform's path
+// limit; this also bounds the depth of the walk.
+constexpr std::size_t kPatternSuffixLength = 4;
+
+// Each level of the walk holds its folder open. Only a hostile tree nests deeper
+// than this, and it would otherwise use up the service's descriptors; deeper
+// folders are treated like folders that cannot be listed.
+constexpr std::size_t kMaxDepth = 256;
+
+constexpr const char* kUpdateFailure =
+    "m_pIMWEventDispatcher->fireEvent( eFE_UpdateCleanedSpace ) failed: ";
+
+bool mayList(const std::string& folder) {
+    return folder.size() + kPatternSuffixLength < Platform::maxPathLength();
+}
+
+void lowerInPlace(std::string& text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+}
+
+} // namespace
+
+struct CCleaner::SPass {
+    std::string_view types;
+    std::string_view others;
+    double minimumAge = 0;
+    // The folder being listed, as found; an entry's name is appended while it is
+    // examined and removed again, so the walk builds no path it does not need.
+    std::string path;
+    std::size_t depth = 0;
+    // Scratch for the cheap type check.
+    std::string extension;
+
+    // False only when the file test is bound to fail, which most files are: it then
+    // need not lower and copy the whole path. The test takes the extension from the
+    // last '.' of the full path. For a name with a dot that is the name's last '.';
+    // for a name without one it is the folder's last '.', and the extension runs
+    // through the separator into the name (`dottedFolderTail`, lowered, empty when
+    // the folder has no dot).
+    bool mayBeCandidate(std::string_view name, std::string_view dottedFolderTail) {
+        if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
+            extension.assign(name.substr(dot));
+        } else {
+            if (dottedFolderTail.empty())
+                return false;
+            extension.assign(dottedFolderTail);
+            extension.append(name);
+        }
+        lowerInPlace(extension);
+        return types.find(extension) != std::string_view::npos;
+    }
+};
+
+void CCleaner::openUndeletedList() {
+    if (m_pUndeletedList) {
+        std::fclose(m_pUndeletedList);
+        m_pUndeletedList = nullptr;
+    }
+    m_nUndeleted = 0;
+    const std::string path = CSettings::getInstance()->getUndeletedLog();
+    // Without a list the cycle goes on; failures are then only logged.
+    if (!path.empty())
+        m_pUndeletedList = std::fopen(path.c_str(), "we");
+}
+
+void CCleaner::addUndeleted(std::string_view path) {
+    if (!m_pUndeletedList)
+        return;
+    std::string line = Common::toLatin1(path);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), m_pUndeletedList);
+    ++m_nUndeleted;
+}
+
+void CCleaner::closeUndeletedList() {
+    CSettings::getInstance()->setUndeletedCount(m_nUndeleted);
+    m_nUndeleted = 0;
+    if (m_pUndeletedList) {
+        std::fclose(m_pUndeletedList);
+        m_pUndeletedList = nullptr;
+    }
+}
+
+void CCleaner::scanFolder(const std::string& folder, const std::string& types,
+                          const std::string& others, double minimumAge) {
+    SPass pass;
+    pass.types = types;
+    pass.others = others;
+    pass.minimumAge = minimumAge;
+    pass.path = folder;
+    logWrite("Scanning !" + folder);
+    if (!mayList(folder))
+        return;
+    Platform::CDirectory root;
+    if (root.open(folder))
+        scanEntries(root, pass);
+}
+
+void CCleaner::scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass) {
+    logWrite("Scanning !" + pass.path);
+    if (!mayList(pass.path) || pass.depth >= kMaxDepth)
+        return;
+    Platform::CDirectory folder;
+    if (!folder.openSub(parent, name))
+        return;
+    ++pass.depth;
+    scanEntries(folder, pass);
+    --pass.depth;
+}
+
+void CCleaner::scanEntries(Platform::CDirectory& folder, SPass& pass) {
+    std::string& path = pass.path;
+    const std::size_t folderLength = path.size();
+    const bool addSeparator = !Platform::endsWithSeparator(path);
+    const char separator = Platform::pathSeparator();
+    std::string dottedTail;
+    if (const auto dot = path.rfind('.'); dot != std::string::npos) {
+        dottedTail = Common::asciiLower(std::string_view(path).substr(dot));
+        if (addSeparator)
+            dottedTail += separator;
+    }
+    const auto appendName = [&](std::string_view name) {
+        if (addSeparator)
+            path += separator;
+        path += name;
+    };
+
+    Platform::SDirEntry entry;
+    // A stop request ends the pass between two entries.
+    while (!m_bStop.load(std::memory_order_relaxed) && folder.next(entry)) {
+        const std::string_view name(entry.name, entry.length);
+        EEntryKind kind = entry.kind;
+        if (kind == EEntryKind::Unknown) {
+            const auto info = folder.stat(entry.name);
+            if (!info)
+                continue;
+            kind = info->kind;
+        }
+        if (kind == EEntryKind::Directory) {
+            if (name == "." || name == "..")
+                continue;
+            appendName(name);
+            scanSubfolder(folder, entry.name, pass);
+            path.resize(folderLength);
+            continue;
+        }
+        // Files, links and special files alike: a link is judged by its own name and
+        // time, and removing it never touches its target.
+        if (!pass.mayBeCandidate(name, dottedTail))
+            continue;
+        appendName(name);
+        const std::optional<std::string> lowered = Rules::fileTest(path, pass.types, pass.others);
+        path.resize(folderLength);
+        if (lowered)
+            cleanFile(folder, entry.name, *lowered, pass);
+    }
+}
+
+void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
+                         const std::string& path, SPass& pass) {
+    const auto info = folder.stat(name);
+    // Gone since the listing, or a folder put in its place: nothing to clean.
+    if (!info || info->kind == EEntryKind::Directory)
+        return;
+    const double modifyDate = Clock::utcToLocalNowOffset(info->modifiedUtc);
+    const double currentDate = Clock::nowLocal();
+    if (!Rules::isOldEnough(modifyDate, currentDate, pass.minimumAge))
+        return;
+    logWrite("Current date: " + OleDate::formatMDY(currentDate) +
+             " , Modify date: " + OleDate::formatMDY(modifyDate));
+
+    // Read-only and in-use files are kept, as the platform the service came from
+    // refused to delete them. Only regular files are opened for the in-use test:
+    // opening a device or a pipe can have effects of its own.
+    const bool deleted = !info->readOnly &&
+                         !(info->kind == EEntryKind::File && folder.isInUse(name)) &&
+                         folder.remove(name);
+    if (deleted) {
+        CSettings::getInstance()->addCleanedSpace(info->size);
+        fireEvent(eFE_UpdateCleanedSpace, kUpdateFailure);
+        logWrite("File has been deleted: " + path);
+    } else {
+        addUndeleted(path);
+        logWrite("File has not been deleted: " + path);
+    }
+}
+
+} // namespace MW

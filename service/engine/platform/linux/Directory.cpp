@@ -1,0 +1,149 @@
+#include "Directory.h"
+
+#include <climits>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace MW::Platform {
+namespace {
+
+// O_NOFOLLOW refuses a link as the last component, O_DIRECTORY anything that is not
+// a folder (without opening it, so a pipe cannot block us).
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+DIR* listing(void* handle) {
+    return static_cast<DIR*>(handle);
+}
+
+EEntryKind kindOfType(unsigned char type) {
+    switch (type) {
+    case DT_DIR:
+        return EEntryKind::Directory;
+    case DT_REG:
+        return EEntryKind::File;
+    case DT_LNK:
+        return EEntryKind::Link;
+    case DT_UNKNOWN:
+        return EEntryKind::Unknown;
+    default:
+        return EEntryKind::Special;
+    }
+}
+
+EEntryKind kindOfMode(mode_t mode) {
+    if (S_ISDIR(mode))
+        return EEntryKind::Directory;
+    if (S_ISREG(mode))
+        return EEntryKind::File;
+    if (S_ISLNK(mode))
+        return EEntryKind::Link;
+    return EEntryKind::Special;
+}
+
+} // namespace
+
+std::size_t maxPathLength() {
+    return PATH_MAX;
+}
+
+char pathSeparator() {
+    return '/';
+}
+
+bool endsWithSeparator(std::string_view path) {
+    return !path.empty() && path.back() == '/';
+}
+
+CDirectory::~CDirectory() {
+    close();
+}
+
+bool CDirectory::open(const std::string& path) {
+    close();
+    return adopt(::open(path.c_str(), kFolderFlags), nullptr);
+}
+
+bool CDirectory::openSub(const CDirectory& parent, const char* name) {
+    close();
+    if (!parent.isOpen())
+        return false;
+    return adopt(::openat(::dirfd(listing(parent.m_pHandle)), name, kFolderFlags), &parent);
+}
+
+bool CDirectory::adopt(int fd, const CDirectory* parent) {
+    if (fd < 0)
+        return false;
+    std::uint64_t device = 0;
+    std::uint64_t mount = 0;
+    bool accepted = false;
+    struct statx stx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MNT_ID, &stx) == 0) {
+        accepted = true;
+        device = ::makedev(stx.stx_dev_major, stx.stx_dev_minor);
+        if ((stx.stx_mask & STATX_MNT_ID) != 0)
+            mount = stx.stx_mnt_id;
+    } else if (struct stat st{}; ::fstat(fd, &st) == 0) { // kernels without statx
+        accepted = true;
+        device = st.st_dev;
+    }
+    // Another device means another file system, another mount id a mount point of
+    // the same one (a bind mount): the walk ends at both, as find -xdev does at the
+    // first.
+    if (accepted && parent)
+        accepted = device == parent->m_nDevice &&
+                   (mount == 0 || parent->m_nMount == 0 || mount == parent->m_nMount);
+    DIR* dir = accepted ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    m_pHandle = dir;
+    m_nDevice = device;
+    m_nMount = mount;
+    return true;
+}
+
+void CDirectory::close() {
+    if (m_pHandle) {
+        ::closedir(listing(m_pHandle));
+        m_pHandle = nullptr;
+    }
+}
+
+bool CDirectory::next(SDirEntry& entry) {
+    if (!m_pHandle)
+        return false;
+    const dirent* d = ::readdir(listing(m_pHandle));
+    if (!d)
+        return false;
+    entry.name = d->d_name;
+    entry.length = std::strlen(d->d_name);
+    entry.kind = kindOfType(d->d_type);
+    return true;
+}
+
+std::optional<SEntryInfo> CDirectory::stat(const char* name) const {
+    if (!m_pHandle)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstatat(::dirfd(listing(m_pHandle)), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    SEntryInfo info;
+    info.kind = kindOfMode(st.st_mode);
+    info.modifiedUtc = st.st_mtim.tv_sec;
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    // A link's own bits are always rwx and say nothing.
+    info.readOnly = !S_ISLNK(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    return info;
+}
+
+bool CDirectory::remove(const char* name) const {
+    // Without AT_REMOVEDIR a folder is refused, even one swapped in since the listing.
+    return m_pHandle && ::unlinkat(::dirfd(listing(m_pHandle)), name, 0) == 0;
+}
+
+} // namespace MW::Platform
