@@ -78,7 +78,7 @@ cat <<EOF
 
 State directory: $log_dir
   settings.mwk    the settings, saved when the service stops
-  mwservice.log   the log (entries reach the file in 4 KiB blocks and at stop)
+  mwservice.log   the log (written in 4 KiB blocks, after each scan and at stop)
   undeleted.tmp   the files the last scan could not delete
 
 Use the same bus in your shell:

@@ -155,6 +155,8 @@ void CCleaner::runCycle() {
     logWrite("Last scan time: " + OleDate::formatMDY(Clock::nowLocal()) +
              "\nCleaned space: " + std::to_string(settings->getCleanedSpace()));
     setTimer();
+    // A finished scan is worth reading at once, not only when the buffer fills.
+    CLog::getInstance()->flush();
     m_bBusy.store(false);
 }
 
