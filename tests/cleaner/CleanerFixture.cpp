@@ -100,16 +100,6 @@ std::string CleanerTest::undeletedList() const {
     return readFile(m_strUndeletedPath);
 }
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 void makeFile(const std::string& path, std::size_t size, long secondsAgo) {
     writeFile(path, std::string(size, 'x'));
     setAge(path, secondsAgo);

@@ -2,9 +2,11 @@
 // Shared set-up of the cleaner tests: a fresh settings record and log in a temporary
 // folder, an in-process engine that records the events it is given, and file helpers.
 
+
 #include "CCleaner.h"
 #include "Contract.h"
 #include "TempDir.h"
+#include "Wait.h"
 
 #include <chrono>
 #include <cstdint>
@@ -62,10 +64,6 @@ protected:
     CEventRecorder m_recorder;
     std::unique_ptr<CCleaner> m_pCleaner;
 };
-
-// Polls `condition` until it holds or `timeout` passes; returns its last value.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // Creates a file of `size` bytes whose last write lies `secondsAgo` in the past.
 void makeFile(const std::string& path, std::size_t size, long secondsAgo);

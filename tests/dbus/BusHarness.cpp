@@ -83,16 +83,6 @@ void CSignalRecorder::add(std::string text) {
     m_signals.push_back(std::move(text));
 }
 
-bool waitUntil(const std::function<bool()>& condition, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 CommandResult busctl(const TestBus& bus, const std::vector<std::string>& args,
                      const std::vector<std::string>& prefix) {
     std::vector<std::string> argv = prefix;

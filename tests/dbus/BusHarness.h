@@ -1,4 +1,6 @@
 #pragma once
+
+#include "Wait.h"
 // Test harness for the bus server: the real server on its own loop thread over a
 // private dbus-daemon, a recording client on a second sdbus-c++ connection, and
 // shorthand for the real command-line clients.
@@ -52,8 +54,6 @@ private:
     std::unique_ptr<sdbus::IProxy> m_pProxy;
 };
 
-// Polls `condition` until it holds or `seconds` pass.
-bool waitUntil(const std::function<bool()>& condition, int seconds = 30);
 
 // busctl against the test bus: busctl({"get-property", ...}).
 CommandResult busctl(const TestBus& bus, const std::vector<std::string>& args,

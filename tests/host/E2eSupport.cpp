@@ -26,16 +26,6 @@ Env Sandbox::env() const {
             {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir / "no-system-bus"}};
 }
 
-bool waitUntil(const std::function<bool()>& condition, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
 CommandResult busctl(const std::string& address, const std::vector<std::string>& args,
                      const Env& env) {
     std::vector<std::string> argv{"busctl", "--address=" + address};

@@ -1,4 +1,6 @@
 #pragma once
+
+#include "Wait.h"
 // Helpers for the end-to-end tests of mwservice: a temporary home with its XDG
 // folders, busctl as the client, and waiting for conditions.
 
@@ -31,8 +33,6 @@ struct Sandbox {
     Env env() const;
 };
 
-// Polls `condition` every 50 ms for up to `seconds`.
-bool waitUntil(const std::function<bool()>& condition, int seconds = 60);
 
 CommandResult busctl(const std::string& address, const std::vector<std::string>& args,
                      const Env& env = {});
