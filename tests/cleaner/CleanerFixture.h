@@ -1,7 +1,7 @@
 #pragma once
+
 // Shared set-up of the cleaner tests: a fresh settings record and log in a temporary
 // folder, an in-process engine that records the events it is given, and file helpers.
-
 
 #include "CCleaner.h"
 #include "Contract.h"
