@@ -58,6 +58,8 @@ void CLog::closeLocked() {
     }
 }
 
-void logWrite(std::string_view text) { CLog::getInstance()->write(text); }
+void logWrite(std::string_view text) {
+    CLog::getInstance()->write(text);
+}
 
 } // namespace MW

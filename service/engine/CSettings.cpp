@@ -36,6 +36,8 @@ double CSettings::getDeleteAgeSpan() const {
     return Rules::deleteAgeSpan(getDeleteAge(), now.tm_mon + 1);
 }
 
-void CSettings::notifyScanNow() { notify(eSE_ScanNow); }
+void CSettings::notifyScanNow() {
+    notify(eSE_ScanNow);
+}
 
 } // namespace MW

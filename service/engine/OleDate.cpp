@@ -144,7 +144,8 @@ std::optional<double> parse(std::string_view text) {
             return false;
         int used = 0;
         sec = 0;
-        if (std::sscanf(rest + 1, "%2d:%2d:%2d%n", &h, &mi, &sec, &used) == 3 && rest[1 + used] == 0)
+        if (std::sscanf(rest + 1, "%2d:%2d:%2d%n", &h, &mi, &sec, &used) == 3 &&
+            rest[1 + used] == 0)
             return true;
         sec = 0;
         return std::sscanf(rest + 1, "%2d:%2d%n", &h, &mi, &used) == 2 && rest[1 + used] == 0;
@@ -153,7 +154,8 @@ std::optional<double> parse(std::string_view text) {
     if (std::sscanf(c, "%4d-%2d-%2d%n", &y, &mo, &d, &n) == 3 && n == 10)
         return timeTail(c + n) ? finish(y) : std::nullopt;
     if (std::sscanf(c, "%2d/%2d/%4d%n", &mo, &d, &y, &n) == 3) {
-        const int digits = n - static_cast<int>(std::string_view(c, static_cast<std::size_t>(n)).rfind('/')) - 1;
+        const int digits =
+            n - static_cast<int>(std::string_view(c, static_cast<std::size_t>(n)).rfind('/')) - 1;
         if (digits == 2)
             y += y < 30 ? 2000 : 1900; // the two-digit year window of OLE conversions
         else if (digits != 4)

@@ -2,10 +2,9 @@
 #include "CSingleton.h"
 #include "CThread.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <barrier>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 

@@ -6,14 +6,16 @@ using namespace MW::Common;
 
 TEST(Text, Latin1KeepsTheFirst256CodePointsAndMarksTheRest) {
     EXPECT_EQ(toLatin1("plain"), "plain");
-    EXPECT_EQ(toLatin1("caf\xC3\xA9"), "caf\xE9");         // U+00E9
-    EXPECT_EQ(toLatin1("\xC3\xBF"), "\xFF");                // U+00FF, the last one kept
-    EXPECT_EQ(toLatin1("\xC4\x80"), "?");                   // U+0100
-    EXPECT_EQ(toLatin1("\xF0\x9F\x98\x80!"), "?!");         // one '?' per code point
-    EXPECT_EQ(toLatin1("a\xFF\xFE" "b"), "a??b");            // every invalid byte
-    EXPECT_EQ(toLatin1("\xC3"), "?");                       // truncated sequence
-    EXPECT_EQ(toLatin1("\xE0\x80\x80"), "???");             // overlong form
-    EXPECT_EQ(toLatin1("\xED\xA0\x80"), "???");             // encoded surrogate
+    EXPECT_EQ(toLatin1("caf\xC3\xA9"), "caf\xE9");  // U+00E9
+    EXPECT_EQ(toLatin1("\xC3\xBF"), "\xFF");        // U+00FF, the last one kept
+    EXPECT_EQ(toLatin1("\xC4\x80"), "?");           // U+0100
+    EXPECT_EQ(toLatin1("\xF0\x9F\x98\x80!"), "?!"); // one '?' per code point
+    EXPECT_EQ(toLatin1("a\xFF\xFE"
+                       "b"),
+              "a??b");                          // every invalid byte
+    EXPECT_EQ(toLatin1("\xC3"), "?");           // truncated sequence
+    EXPECT_EQ(toLatin1("\xE0\x80\x80"), "???"); // overlong form
+    EXPECT_EQ(toLatin1("\xED\xA0\x80"), "???"); // encoded surrogate
     EXPECT_EQ(toLatin1(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 

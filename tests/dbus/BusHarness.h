@@ -54,7 +54,6 @@ private:
     std::unique_ptr<sdbus::IProxy> m_pProxy;
 };
 
-
 // busctl against the test bus: busctl({"get-property", ...}).
 CommandResult busctl(const TestBus& bus, const std::vector<std::string>& args,
                      const std::vector<std::string>& prefix = {});

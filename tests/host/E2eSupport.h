@@ -33,7 +33,6 @@ struct Sandbox {
     Env env() const;
 };
 
-
 CommandResult busctl(const std::string& address, const std::vector<std::string>& args,
                      const Env& env = {});
 // busctl's answer to a property read, e.g. `s "text"`, without the line end; empty

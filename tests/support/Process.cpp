@@ -53,8 +53,7 @@ int waitFor(int pid, int timeoutSeconds) {
 
 } // namespace
 
-CommandResult runCommand(const std::vector<std::string>& argv, const Env& env,
-                         int timeoutSeconds) {
+CommandResult runCommand(const std::vector<std::string>& argv, const Env& env, int timeoutSeconds) {
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");

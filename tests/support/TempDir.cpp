@@ -1,13 +1,13 @@
 #include "TempDir.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <ctime>
 
 namespace MW::Test {
 
