@@ -9,6 +9,9 @@ packages=(
     libgtest-dev googletest
     dbus-daemon dbus-bin libglib2.0-bin util-linux systemd
     time
+    qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+    libcurl4-openssl-dev tinyproxy openssl python3
+    xvfb xauth librsvg2-bin
 )
 
 missing=()
