@@ -1,8 +1,7 @@
 #include "CLog.h"
 
+#include "Files.h"
 #include "Text.h"
-
-#include <sys/stat.h>
 
 namespace MW {
 
@@ -15,9 +14,8 @@ void CLog::open(const std::string& path) {
     std::lock_guard lock(m_mutex);
     closeLocked();
     m_strPath = path;
-    struct stat st {};
-    const std::int64_t size = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
-    m_pFile = std::fopen(path.c_str(), size > kMaxSize ? "we" : "ae");
+    const auto size = static_cast<std::int64_t>(Platform::fileSize(path).value_or(0));
+    m_pFile = Platform::openTextFile(path, size > kMaxSize ? "w" : "a");
     if (m_pFile)
         std::setvbuf(m_pFile, nullptr, _IOFBF, 4096);
 }

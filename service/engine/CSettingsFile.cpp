@@ -3,6 +3,7 @@
 #include "CLog.h"
 #include "CSettings.h"
 #include "FileReplace.h"
+#include "Files.h"
 #include "SettingsArchive.h"
 
 #include <boost/serialization/split_member.hpp>
@@ -158,9 +159,9 @@ namespace MW {
 CSettingsFile::EReadResult CSettingsFile::read(const std::string& path) {
     // A directory or a device in the file's place cannot be opened as the file.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (!std::filesystem::is_regular_file(Platform::fsPath(path), error))
         return EReadResult::notOpened;
-    std::ifstream file(path, std::ios_base::in | std::ios_base::binary);
+    std::ifstream file(Platform::fsPath(path), std::ios_base::in | std::ios_base::binary);
     if (!file.is_open())
         return EReadResult::notOpened;
     file.seekg(0, std::ios_base::end);
@@ -195,7 +196,7 @@ void CSettingsFile::write(const std::string& path) const {
         logWrite("CSettings::saveToFile(): Exception in text_oarchive");
         return;
     }
-    switch (Platform::replaceFile(path, out.view())) {
+    switch (Platform::replaceFile(path, Platform::textModeBytes(out.view()))) {
     case Platform::EReplaceResult::ok:
         break;
     case Platform::EReplaceResult::cannotCreate:
@@ -215,11 +216,8 @@ void CSettings::loadFromFile(const std::string& path) {
     const CSettingsFile::EReadResult result = CSettingsFile(*this).read(path);
     if (result == CSettingsFile::EReadResult::ok)
         return;
-    if (result == CSettingsFile::EReadResult::damaged) {
-        std::error_code error;
-        std::filesystem::copy_file(path, path + ".bad",
-                                   std::filesystem::copy_options::overwrite_existing, error);
-    }
+    if (result == CSettingsFile::EReadResult::damaged)
+        Platform::copyFileOver(path, path + ".bad");
     saveToFile();
 }
 

@@ -1,5 +1,7 @@
 #include "OleDate.h"
 
+#include "LocalTime.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -199,11 +201,7 @@ void setNowForTesting(std::function<std::int64_t()> source) {
 }
 
 std::int64_t utcOffsetAt(std::int64_t utcSeconds) {
-    const auto t = static_cast<std::time_t>(utcSeconds);
-    std::tm local{};
-    if (!localtime_r(&t, &local))
-        return 0;
-    return local.tm_gmtoff;
+    return Platform::utcOffsetAt(utcSeconds);
 }
 
 double nowLocal() {

@@ -6,6 +6,7 @@
 #include "CSettings.h"
 #include "CleaningRules.h"
 #include "Directory.h"
+#include "Files.h"
 #include "OleDate.h"
 #include "Text.h"
 
@@ -28,7 +29,7 @@ constexpr const char* kUpdateFailure =
     "m_pIMWEventDispatcher->fireEvent( eFE_UpdateCleanedSpace ) failed: ";
 
 bool mayList(const std::string& folder) {
-    return folder.size() + kPatternSuffixLength < Platform::maxPathLength();
+    return Platform::pathLength(folder) + kPatternSuffixLength < Platform::maxPathLength();
 }
 
 void lowerInPlace(std::string& text) {
@@ -79,7 +80,7 @@ void CCleaner::openUndeletedList() {
     const std::string path = CSettings::getInstance()->getUndeletedLog();
     // Without a list the cycle goes on; failures are then only logged.
     if (!path.empty())
-        m_pUndeletedList = std::fopen(path.c_str(), "we");
+        m_pUndeletedList = Platform::openTextFile(path, "w");
 }
 
 void CCleaner::addUndeleted(std::string_view path) {

@@ -6,15 +6,17 @@
 #include "Text.h"
 
 #include <cstdlib>
+#include <sstream>
+#include <thread>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/timex.h>
-#include <thread>
 #include <unistd.h>
+#endif
 
 namespace MW::Test {
 
@@ -58,7 +60,7 @@ void CleanerTest::SetUp() {
     CLog::destroyInstance();
     CLog::getInstance()->open(m_dir / "mwservice.log");
     m_strRoot = m_dir / "Drawings";
-    ASSERT_EQ(::mkdir(m_strRoot.c_str(), 0755), 0);
+    makeFolder(m_strRoot);
     m_strUndeletedPath = m_dir / "undeleted.tmp";
     CSettings::getInstance()->setUndeletedLog(m_strUndeletedPath);
     m_pCleaner = std::make_unique<CCleaner>();
@@ -76,7 +78,7 @@ void CleanerTest::TearDown() {
 std::vector<std::string> CleanerTest::logLines() const {
     CLog::getInstance()->flush();
     std::vector<std::string> lines;
-    std::istringstream in(readFile(m_dir / "mwservice.log"));
+    std::istringstream in(fromTextLines(readFile(m_dir / "mwservice.log")));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
@@ -109,6 +111,7 @@ std::string lowered(const std::string& path) {
     return Common::asciiLower(path);
 }
 
+#ifndef _WIN32
 bool runWithoutCapabilities(std::initializer_list<int> capabilities,
                             const std::function<void()>& body) {
     bool dropped = false;
@@ -149,6 +152,20 @@ CClockGuard::~CClockGuard() {
     if (m_fd >= 0)
         ::close(m_fd); // releases the lock
 }
+#else
+// Windows: no capabilities to drop, and a clock change does not disturb its timers.
+bool runWithoutCapabilities(std::initializer_list<int>, const std::function<void()>&) {
+    return false;
+}
+
+bool stepClockForward() {
+    return false;
+}
+
+CClockGuard::CClockGuard(bool) {}
+
+CClockGuard::~CClockGuard() = default;
+#endif
 
 void freezeClock() {
     const std::int64_t now = Clock::nowUtc();

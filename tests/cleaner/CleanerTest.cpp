@@ -76,7 +76,7 @@ TEST_F(CCleanerCycleTest, ScanNowRunsOneCycleWithItsEventsStatesAndEntries) {
     CSettings* settings = CSettings::getInstance();
     makeFile(m_strRoot + "/a.bak", 3, kOld);
     makeFile(m_strRoot + "/kept.dwl", 2, kOld);
-    ASSERT_EQ(::chmod((m_strRoot + "/kept.dwl").c_str(), 0444), 0);
+    setReadOnly(m_strRoot + "/kept.dwl");
     startAndWait();
     const std::string dayBefore = OleDate::formatMDY(Clock::nowLocal());
 
@@ -95,7 +95,7 @@ TEST_F(CCleanerCycleTest, ScanNowRunsOneCycleWithItsEventsStatesAndEntries) {
     EXPECT_EQ(events[2].undeletedCount, 1);
     EXPECT_TRUE(events[2].lastScan == dayBefore || events[2].lastScan == dayAfter);
     EXPECT_EQ(settings->getActivityState(), eAS_Idle);
-    EXPECT_EQ(undeletedList(), lowered(m_strRoot) + "/kept.dwl\n");
+    EXPECT_EQ(undeletedList(), textLines(lowered(m_strRoot) + kSeparator + "kept.dwl\n"));
     EXPECT_FALSE(exists(m_strRoot + "/a.bak"));
 
     const auto log = logLines();
@@ -219,6 +219,7 @@ TEST_F(CCleanerCycleTest, TimerFiresAtTheStartTimeAndIsSetForTheNextDay) {
               OleDate::toWallSeconds(start) + OleDate::kSecondsPerDay);
 }
 
+#ifndef _WIN32 // a Windows timer follows a clock change by itself
 TEST_F(CCleanerCycleTest, ClockChangeReArmsTheTimerInsteadOfScanning) {
     m_pClockGuard.reset();
     m_pClockGuard = std::make_unique<CClockGuard>(true);
@@ -238,6 +239,7 @@ TEST_F(CCleanerCycleTest, ClockChangeReArmsTheTimerInsteadOfScanning) {
     EXPECT_TRUE(m_recorder.events().empty());
     EXPECT_EQ(settings->getStartTime(), due);
 }
+#endif
 
 TEST_F(CCleanerCycleTest, StopEndsTheThreadWhereverItIs) {
     // While waiting for the timer.
@@ -285,10 +287,7 @@ TEST_F(CCleanerCycleTest, StopDuringThePassEndsItAtTheNextEntry) {
 }
 
 TEST_F(CleanerTest, SetTimerChoosesTodayOrTomorrowAtTheStartTimeOfDay) {
-    const char* zone = std::getenv("TZ");
-    const std::string savedZone = zone ? zone : "";
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    const CTimeZone zone("UTC0");
     const auto at = [](int year, int month, int day, int hour, int minute, int second) {
         std::tm tm{};
         tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
@@ -337,12 +336,6 @@ TEST_F(CleanerTest, SetTimerChoosesTodayOrTomorrowAtTheStartTimeOfDay) {
     ASSERT_EQ(log.size(), entries + 2);
     EXPECT_TRUE(log[entries].starts_with("CCleaner: Timer set to: "));
     EXPECT_TRUE(log[entries + 1].starts_with("CCleaner: TimerNow set to: "));
-
-    if (savedZone.empty())
-        ::unsetenv("TZ");
-    else
-        ::setenv("TZ", savedZone.c_str(), 1);
-    ::tzset();
 }
 
 } // namespace

@@ -58,6 +58,7 @@ TEST(WaitableTimer, StopEndsWaitsAndSleepsFromAnotherThread) {
     EXPECT_FALSE(timer.sleep(std::chrono::hours(1)));
 }
 
+#ifndef _WIN32 // a Windows timer follows a clock change by itself
 TEST(WaitableTimer, ClockChangeEndsTheWaitWithoutAnExpiry) {
     const CClockGuard guard(true);
     CWaitableTimer timer;
@@ -74,6 +75,7 @@ TEST(WaitableTimer, ClockChangeEndsTheWaitWithoutAnExpiry) {
     ASSERT_TRUE(stepClockForward());
     EXPECT_EQ(timer.wait(), EWait::Expired);
 }
+#endif
 
 } // namespace
 } // namespace MW::Test

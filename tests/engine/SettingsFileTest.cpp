@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 using MW::CLog;
 using MW::CSettings;
+using MW::Test::textLines;
 using namespace std::string_literals;
 
 namespace {
@@ -57,7 +60,7 @@ protected:
     }
     std::string logText() {
         CLog::getInstance()->flush();
-        return MW::Test::readFile(m_dir / "mwservice.log");
+        return MW::Test::fromTextLines(MW::Test::readFile(m_dir / "mwservice.log"));
     }
     std::string file() const { return MW::Test::readFile(m_path); }
 
@@ -71,13 +74,14 @@ TEST_F(SettingsFile, MissingFileIsWrittenWithTheDefaultsByteForByte) {
     EXPECT_EQ(settings->getSettingsPath(), m_path);
 
     const std::string head = "22 serialization::archive 9 0 0 1 /\0 0  0  "s;
+    const std::string tail = textLines(kDefaultTail); // Windows stores the line end as CR LF
     const std::string bytes = file();
-    ASSERT_GT(bytes.size(), head.size() + kDefaultTail.size());
+    ASSERT_GT(bytes.size(), head.size() + tail.size());
     EXPECT_EQ(bytes.substr(0, head.size()), head);
-    EXPECT_EQ(bytes.substr(bytes.size() - kDefaultTail.size()), kDefaultTail);
+    EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
     // The start time: one day after construction, in local time.
     const std::string startTime =
-        bytes.substr(head.size(), bytes.size() - head.size() - kDefaultTail.size());
+        bytes.substr(head.size(), bytes.size() - head.size() - tail.size());
     const double expected = MW::OleDate::fromWallSeconds(kNow + MW::Clock::utcOffsetAt(kNow)) + 1;
     EXPECT_EQ(std::stod(startTime), expected);
     EXPECT_EQ(startTime.find_first_of("e "), std::string::npos) << startTime;
@@ -85,7 +89,7 @@ TEST_F(SettingsFile, MissingFileIsWrittenWithTheDefaultsByteForByte) {
     // Doubles carry 17 significant digits, without exponent or trailing zeros.
     settings->storeStartTime(44000.375);
     settings->saveToFile();
-    EXPECT_EQ(file(), "22 serialization::archive 9 0 0 1 /\0 0  0  44000.375"s + kDefaultTail);
+    EXPECT_EQ(file(), "22 serialization::archive 9 0 0 1 /\0 0  0  44000.375"s + tail);
     settings->storeStartTime(44000 + 11.0 / 24);
     settings->saveToFile();
     EXPECT_NE(file().find(" 44000.458333333336 1 "), std::string::npos);
@@ -110,17 +114,22 @@ TEST_F(SettingsFile, EveryFieldRoundTripsExactly) {
     settings->setProxySysServer("sys");
     settings->setProxySysBypass("<local>");
     settings->setProxySysAccessType(4294967295U);
+#ifndef _WIN32
     ::chmod(m_path.c_str(), 0640);
+#endif
     settings->saveToFile();
 
     const std::string bytes = file();
-    EXPECT_NE(bytes.find(" 7 /\0d\0a\0t\0a\0/\0\x0A\x01 9 .\0"s), std::string::npos);
+    // On Windows the 0x0A inside U+010A is stored as 0D 0A too.
+    EXPECT_NE(bytes.find(textLines(" 7 /\0d\0a\0t\0a\0/\0\x0A\x01 9 .\0"s)), std::string::npos);
     EXPECT_NE(bytes.find(" 2 \x3D\xD8\x00\xDE "s), std::string::npos);
     EXPECT_NE(bytes.find(" -1 8 0\0003\0/\0"s), std::string::npos);
     EXPECT_NE(bytes.find(" 4294967303 "), std::string::npos);
+#ifndef _WIN32
     struct stat st {};
     ASSERT_EQ(::stat(m_path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u); // permissions survive the replacement
+#endif
 
     settings = load();
     EXPECT_EQ(settings->getScanFolder(), "/data/\xC4\x8A");
@@ -161,7 +170,7 @@ TEST_F(SettingsFile, WindowsFileLoadsWithItsLineEndsUndone) {
     EXPECT_FALSE(settings->getProxySysUsage());
     EXPECT_EQ(settings->getProxySysAccessType(), 4u);
     settings->saveToFile();
-    EXPECT_EQ(file(), linux); // saved here without the translation
+    EXPECT_EQ(file(), textLines(linux)); // saved with this platform's line ends
 }
 
 TEST_F(SettingsFile, FileCutAfterTheFifthItemKeepsWhatWasRead) {
@@ -175,7 +184,7 @@ TEST_F(SettingsFile, FileCutAfterTheFifthItemKeepsWhatWasRead) {
     EXPECT_EQ(settings->getDeleteAge(), MW::eDA_Month);
     EXPECT_TRUE(settings->getProxyUsage());
     // Rewritten with all sixteen items.
-    EXPECT_EQ(file(), cut + kDefaultTail.substr(2));
+    EXPECT_EQ(file(), textLines(cut + kDefaultTail.substr(2)));
 }
 
 TEST_F(SettingsFile, DamagedFilesAreReportedAndReplaced) {
@@ -218,6 +227,7 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact) {
     const std::string old = file();
     settings->setScanFolder("/elsewhere");
 
+#ifndef _WIN32
     // A write error (as on a full disk) even for root: the file size limit.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
@@ -232,6 +242,7 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(file(), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}), 2)
         << "temporary file left behind";
+#endif
 
     // A path that cannot be a file: a directory in its place, or a file as its parent.
     std::filesystem::create_directory(m_dir / "folder");
@@ -242,8 +253,8 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact) {
     CSettings::getInstance()->loadFromFile(m_path + "/settings.mwk");
     CLog::getInstance()->close();
     EXPECT_EQ(MW::Test::readFile(m_dir / "other.log"),
-              "CSettings::saveToFile(): Settins file not found\n"
-              "CSettings::saveToFile(): Settins file not found\n");
+              textLines("CSettings::saveToFile(): Settins file not found\n"
+                        "CSettings::saveToFile(): Settins file not found\n"));
     EXPECT_EQ(MW::Test::readFile(m_dir / "folder/keep"), "x");
     EXPECT_EQ(file(), old);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestPlatform.h"
+
 #include <string>
 
 namespace MW::Test {
@@ -13,7 +15,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    std::string operator/(const std::string& name) const { return m_path + kSeparator + name; }
 
 private:
     std::string m_path;

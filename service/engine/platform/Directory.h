@@ -34,8 +34,11 @@ struct SEntryInfo {
     bool readOnly = false; // nobody may write it
 };
 
-// The longest path the platform accepts, in bytes.
+// The longest path the platform accepts, in the units of pathLength.
 std::size_t maxPathLength();
+// The length of `path` as the platform counts it: bytes on Linux, UTF-16 units on
+// Windows.
+std::size_t pathLength(std::string_view path);
 // The separator put between a folder's path and an entry's name, unless the path
 // already ends with a separator.
 char pathSeparator();

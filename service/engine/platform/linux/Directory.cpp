@@ -50,6 +50,10 @@ std::size_t maxPathLength() {
     return PATH_MAX;
 }
 
+std::size_t pathLength(std::string_view path) {
+    return path.size();
+}
+
 char pathSeparator() {
     return '/';
 }
