@@ -7,6 +7,13 @@
 // stays on the volume of its root folder. A file that another program holds open
 // without delete sharing cannot be opened for deletion: that sharing violation
 // is the in-use test.
+//
+// Wine shows a Linux symbolic link to a folder as a reparse point only in listings
+// and by path, and a link to a file not at all; a handle opened on either is the
+// target's, and deleting through it would delete the target. So every handle
+// opened on an entry is checked to be that entry itself: its final path must be
+// the folder's plus the entry's name. On Windows this always holds for a handle
+// opened with FILE_OPEN_REPARSE_POINT.
 
 #include "Directory.h"
 
@@ -60,8 +67,9 @@ struct SFolder {
     const SFullDirInfo* entry = nullptr; // within buffer; null: fetch more
     bool restart = true;
     bool ended = false;
-    std::string name;      // the entry's name as handed out, UTF-8
-    std::wstring wideName; // and as listed, so that it is used exactly when handed back
+    std::string name;       // the entry's name as handed out, UTF-8
+    std::wstring wideName;  // and as listed, so that it is used exactly when handed back
+    std::wstring finalPath; // the folder's own path with a trailing separator; empty if unknown
 };
 
 SFolder* folderOf(void* handle) {
@@ -115,6 +123,34 @@ bool describe(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
     return ::GetFileInformationByHandle(file, &info) != 0;
 }
 
+std::wstring finalPathOf(HANDLE file) {
+    std::wstring path(512, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), 0);
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(length + 1);
+    }
+    return {};
+}
+
+// Whether `file`, opened as the entry `name` of `folder`, is that entry and not
+// what a link points to.
+bool isEntryItself(const std::wstring& folderPath, HANDLE file, const std::wstring& name) {
+    if (folderPath.empty())
+        return true; // nothing to compare with: trust the open, as Windows may
+    const std::wstring path = finalPathOf(file);
+    const std::wstring expected = folderPath + name;
+    return !path.empty() &&
+           ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), expected.c_str(),
+                                  static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+}
+
 } // namespace
 
 std::size_t maxPathLength() {
@@ -154,6 +190,9 @@ SFolder* acceptFolder(HANDLE handle, const std::uint64_t* parentVolume, std::uin
     volume = info.dwVolumeSerialNumber;
     auto* folder = new SFolder;
     folder->handle = handle;
+    folder->finalPath = finalPathOf(handle);
+    if (!folder->finalPath.empty() && folder->finalPath.back() != L'\\')
+        folder->finalPath += L'\\';
     return folder;
 }
 
@@ -162,10 +201,14 @@ SFolder* acceptFolder(HANDLE handle, const std::uint64_t* parentVolume, std::uin
 bool CDirectory::open(const std::string& path) {
     close();
     // The root itself is opened by path; a reparse point as its last component is
-    // opened as itself and then refused.
+    // opened as itself and then refused. Asked by path first, for Wine's sake.
+    const std::wstring wide = toWide(path);
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
     const HANDLE handle = ::CreateFileW(
-        toWide(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     m_pHandle = acceptFolder(handle, nullptr, m_nDevice);
@@ -183,6 +226,10 @@ bool CDirectory::openSub(const CDirectory& parent, const char* name) {
     if (!NT_SUCCESS(openRelative(from->handle, wide, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                  FILE_DIRECTORY_FILE, handle)))
         return false;
+    if (!isEntryItself(from->finalPath, handle, wide)) {
+        ::CloseHandle(handle);
+        return false;
+    }
     m_pHandle = acceptFolder(handle, &parent.m_nDevice, m_nDevice);
     m_nMount = 0;
     return m_pHandle != nullptr;
@@ -240,11 +287,13 @@ std::optional<SEntryInfo> CDirectory::stat(const char* name) const {
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = describe(file, info);
+    const bool itself = isEntryItself(folder.finalPath, file, wide);
     ::CloseHandle(file);
     if (!known)
         return std::nullopt;
     SEntryInfo result;
-    result.kind = kindOfAttributes(info.dwFileAttributes);
+    // A link the platform followed anyway is still a link (its target described).
+    result.kind = itself ? kindOfAttributes(info.dwFileAttributes) : EEntryKind::Link;
     result.modifiedUtc = unixSeconds(static_cast<std::int64_t>(
         (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
         info.ftLastWriteTime.dwLowDateTime));
@@ -280,9 +329,9 @@ bool CDirectory::remove(const char* name) const {
     // here: never a folder (a folder swapped in since the listing included), but a
     // reparse point to one, which goes as itself.
     BY_HANDLE_FILE_INFORMATION info{};
-    bool removed =
-        describe(file, info) && ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-                                 (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+    bool removed = isEntryItself(folder.finalPath, file, wide) && describe(file, info) &&
+                   ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
     if (removed) {
         FILE_DISPOSITION_INFO disposition{};
         disposition.DeleteFile = TRUE;
