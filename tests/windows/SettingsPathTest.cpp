@@ -91,13 +91,16 @@ TEST_F(SettingsPath, ReadOnlyFileIsNotOverwritten) {
 
 TEST_F(SettingsPath, LogAndUndeletedListOutsideAsciiAreWritten) {
     MW::logWrite("caf\xC3\xA9");
-    CSettings::getInstance()->setUndeletedLog(m_folder + "\\\xC3\xBC" "brig.tmp"); // übrig.tmp
+    CSettings::getInstance()->setUndeletedLog(m_folder + "\\\xC3\xBC"
+                                                         "brig.tmp"); // übrig.tmp
     MW::CCleaner cleaner;
     cleaner.openUndeletedList();
     cleaner.addUndeleted("c:\\a\xC3\xA9.bak");
     cleaner.closeUndeletedList();
     EXPECT_EQ(CSettings::getInstance()->getUndeletedCount(), 1);
-    EXPECT_EQ(readFile(m_folder + "\\\xC3\xBC" "brig.tmp"), "c:\\a\xE9.bak\r\n");
+    EXPECT_EQ(readFile(m_folder + "\\\xC3\xBC"
+                                  "brig.tmp"),
+              "c:\\a\xE9.bak\r\n");
     EXPECT_EQ(logText(), "caf\xE9\r\n");
 }
 

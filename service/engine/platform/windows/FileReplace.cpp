@@ -2,6 +2,7 @@
 
 #include "Files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <windows.h>
