@@ -10,6 +10,7 @@ if(NOT EXISTS ${MW_BOOST_DIR}/lib/libboost_serialization.a)
     execute_process(
         COMMAND ${CMAKE_SOURCE_DIR}/scripts/mingw-boost-serialization.sh ${MW_BOOST_DIR}
                 ${CMAKE_CXX_COMPILER}
+        TIMEOUT 1800
         RESULT_VARIABLE result)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "Boost.Serialization for mingw could not be built (see above)")
