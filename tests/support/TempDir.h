@@ -6,7 +6,8 @@
 
 namespace MW::Test {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with everything in it.
+// A fresh directory under $TMPDIR (or /tmp; on Windows the temporary folder),
+// removed with everything in it. Its path uses the platform's separator.
 class TempDir {
 public:
     TempDir();
