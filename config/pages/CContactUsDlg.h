@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ContactSender.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -34,6 +36,15 @@ public:
     QLineEdit* emailEdit() const { return m_emailEdit; }
     QPlainTextEdit* textEdit() const { return m_textEdit; }
     QPushButton* sendButton() const { return m_sendButton; }
+    QLabel* callLabel() const { return m_callLabel; }
+    ContactSender& contactSender() { return m_sender; }
+
+    // The texts the tab shows.
+    static const QString kMissingFields;
+    static const QString kOnePerDay;
+    static const QString kSent;
+    static const QString kCannotSend;
+    static const QString kErrorCode;
 
     static constexpr int kMaxTextLength = 400;
 
@@ -53,6 +64,8 @@ private:
     QLineEdit* m_emailEdit = nullptr;
     QPlainTextEdit* m_textEdit = nullptr;
     QPushButton* m_sendButton = nullptr;
+
+    ContactSender m_sender;
 };
 
 } // namespace MW
