@@ -169,8 +169,17 @@ void CHttpsClient::SendRequest(const std::u16string& path,
         throw CNetworkException(Messages::kBadMethod);
 
     m_transfer->closeRequest();
+    m_transfer->followChallenges(false);
     m_lastStatus = 0;
     CURL* easy = m_transfer->easy();
+    // Every request starts without credentials, as a new request of the platform does.
+    if (easy && (curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) != CURLE_OK ||
+                 curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr) != CURLE_OK ||
+                 curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr) != CURLE_OK ||
+                 curl_easy_setopt(easy, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) != CURLE_OK ||
+                 curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, nullptr) != CURLE_OK ||
+                 curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, nullptr) != CURLE_OK))
+        throw CNetworkException(Messages::kCreateRequest);
     auto target = Detail::toUtf8(path);
     if (!easy || !target)
         throw CNetworkException(Messages::kCreateRequest);
@@ -255,6 +264,7 @@ void CHttpsClient::authenticate() {
     const std::string password8 = utf8Or(password, Messages::kAuthentication);
     CURL* easy = m_transfer->easy();
 
+    m_transfer->followChallenges(true);
     unsigned long proxyScheme = CURLAUTH_BASIC;
     long previous = 0;
     for (int round = 0; round < kMaxAuthenticationRounds; ++round) {

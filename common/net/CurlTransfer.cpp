@@ -1,6 +1,7 @@
 #include "CurlTransfer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -65,6 +66,9 @@ void CCurlTransfer::closeRequest() {
     m_paused = false;
     m_discard = false;
     m_headers.clear();
+    m_blockStatus = 0;
+    m_proxyBlock = false;
+    m_finalHeaders = false;
 }
 
 void CCurlTransfer::closeConnection() {
@@ -116,7 +120,7 @@ bool CCurlTransfer::perform() {
     if (!m_multi || !m_easy || curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
         return false;
     m_added = true;
-    drive([this] { return available() > 0; });
+    drive([this] { return m_finalHeaders || available() > 0; });
     return true;
 }
 
@@ -223,9 +227,29 @@ std::size_t CCurlTransfer::onHeader(char* data, std::size_t size, std::size_t co
     auto& transfer = *static_cast<CCurlTransfer*>(self);
     const std::size_t bytes = size * count;
     const std::string_view line(data, bytes);
-    // Each status line starts a response (a tunnel's, a challenge's, the final one).
+    // Each status line starts a response: the proxy's answer to CONNECT, an interim
+    // one, a challenge or the final one.
     if (line.rfind("HTTP/", 0) == 0) {
         transfer.m_headers.clear();
+        transfer.m_finalHeaders = false;
+        const auto space = line.find(' ');
+        transfer.m_blockStatus = space == std::string_view::npos
+                                     ? 0
+                                     : std::atol(std::string(line.substr(space + 1, 3)).c_str());
+        // curl records the server's status before passing its status line on; while
+        // the proxy answers CONNECT there is none yet.
+        long serverStatus = 0;
+        curl_easy_getinfo(transfer.m_easy, CURLINFO_RESPONSE_CODE, &serverStatus);
+        transfer.m_proxyBlock = serverStatus == 0;
+        return bytes;
+    }
+    if (trim(line).empty()) {
+        // A challenge curl answers itself (credentials are set) is followed by another
+        // response; then the body or the end of the transfer tells which one is last.
+        const long status = transfer.m_blockStatus;
+        const bool challenge = status == 401 || status == 407;
+        transfer.m_finalHeaders =
+            status >= 200 && !transfer.m_proxyBlock && !(challenge && transfer.m_followChallenges);
         return bytes;
     }
     const auto colon = line.find(':');

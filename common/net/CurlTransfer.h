@@ -33,8 +33,10 @@ public:
     bool setBody(std::string body);
 
     // (Re)starts the request with the easy handle's current options and waits until
-    // the final response's body begins or the transfer ends.
+    // the final response's headers have arrived or the transfer ends.
     bool perform();
+    // Set once credentials are given: curl may then answer a 401 or 407 by itself.
+    void followChallenges(bool on) { m_followChallenges = on; }
     bool active() const { return m_added; }
     // The transfer ended with an error (no response, or a cut body).
     bool failed() const { return m_done && m_result != CURLE_OK; }
@@ -73,6 +75,10 @@ private:
     bool m_paused = false;
     bool m_discard = false;
     std::vector<std::pair<std::string, std::string>> m_headers;
+    long m_blockStatus = 0;
+    bool m_proxyBlock = false;
+    bool m_finalHeaders = false;
+    bool m_followChallenges = false;
 };
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

@@ -25,7 +25,7 @@ void CHttpClient::SetCredentialsProvider(ICredentialsProvider* provider) {
 void CHttpClient::ReceiveAll(std::unique_ptr<char[]>& buffer, std::size_t& length) {
     if (!m_transfer->active())
         throw CNetworkException(Messages::kSyncAvailable);
-    std::vector<char> data;
+    std::string data;
     for (;;) {
         if (!m_transfer->waitForData())
             throw CNetworkException(Messages::kSyncAvailable);

@@ -45,6 +45,20 @@ protected:
     HttpsTestServer server;
 };
 
+TEST_F(Receive, SendRequestReturnsAtTheHeadersBeforeTheBody) {
+    auto c = clientFor(server.port(), server.caFile(), "GET");
+    // The server sends the body only when told, after SendRequest has returned; a
+    // client waiting for the body here would see the server hang up after 30 s.
+    c->SendRequest(u"/hold/5000", nullptr, u"");
+    EXPECT_EQ(c->LastStatus(), 200);
+    server.releaseHeldBodies();
+    std::unique_ptr<char[]> buffer;
+    std::size_t length = 0;
+    c->ReceiveAll(buffer, length);
+    ASSERT_EQ(length, 5001u);
+    EXPECT_EQ(std::string(buffer.get(), 5000), expectedBody(5000));
+}
+
 TEST_F(Receive, InChunksDeliversALargeBodyExactly) {
     constexpr std::size_t kSize = 50 * 1024 * 1024 + 7;
     auto c = clientFor(server.port(), server.caFile(), "GET");

@@ -176,6 +176,10 @@ std::vector<RecordedRequest> HttpsTestServer::requests() const {
     return out;
 }
 
+void HttpsTestServer::releaseHeldBodies() {
+    writeFile(m_recordDir + "/release", "");
+}
+
 std::size_t HttpsTestServer::requestCount() const {
     return recordNames(m_recordDir).size();
 }

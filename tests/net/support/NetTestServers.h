@@ -6,6 +6,8 @@
 //      /chunked/N    N bytes, chunked    /digest/...  401 Digest (MD5, qop=auth) likewise
 //      /bytes/N      N bytes + length    /close       drops the connection unanswered
 //      /truncated/N  announces N bytes, sends N/2, hangs up
+//      /hold/N       headers of N bytes now, the body after releaseHeldBodies()
+//                    (the server gives up and hangs up after 30 s)
 //      anything else 200 "OK"
 //    Body byte i of /bytes and /chunked is i % 251 (see expectedBody).
 //  - TinyProxy: tinyproxy on a free loopback port, optionally with BasicAuth; its log
@@ -74,6 +76,8 @@ public:
     // Requests answered so far, in arrival order.
     std::vector<RecordedRequest> requests() const;
     std::size_t requestCount() const;
+    // Lets every /hold response, waiting or still to come, send its body.
+    void releaseHeldBodies();
     bool waitForRequests(std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
 

@@ -13,6 +13,8 @@ Paths (anything else answers 200 with the body "OK"):
   /chunked/N           N bytes, chunked, no Content-Length
   /bytes/N             N bytes with Content-Length (byte i is i % 251)
   /truncated/N         announces N bytes, sends half of them and closes
+  /hold/N              sends the headers of N bytes, the body once the file "release"
+                       exists in --record-dir (gives up and hangs up after 30 s)
   /close               closes the connection without answering
 """
 import argparse
@@ -25,6 +27,7 @@ import socket
 import ssl
 import sys
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 REALM = "morrowick-test"
@@ -142,6 +145,24 @@ class Handler(BaseHTTPRequestHandler):
             for piece in pattern(int(match.group(1))):
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
             self.wfile.write(b"0\r\n\r\n")
+            return
+        match = re.fullmatch(r"/hold/(\d+)", path)
+        if match:
+            count = int(match.group(1))
+            self.send_response(200)
+            self.send_header("Content-Length", str(count))
+            self.end_headers()
+            self.wfile.flush()
+            release = os.path.join(self.server.record_dir, "release")
+            deadline = time.monotonic() + 30
+            while not os.path.exists(release):
+                if time.monotonic() > deadline:
+                    self.close_connection = True
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    return
+                time.sleep(0.02)
+            for piece in pattern(count):
+                self.wfile.write(piece)
             return
         match = re.fullmatch(r"/truncated/(\d+)", path)
         if match:
