@@ -1,6 +1,8 @@
 #include "CTrayNotificationDlg.h"
 #include "CUndeletedFilesDlg.h"
-#include "GuiTest.h"
+#include "ModalDialogs.h"
+#include "QtPrint.h"
+#include "Screenshots.h"
 #include "TempDir.h"
 
 #include <QApplication>
@@ -33,7 +35,7 @@ bool clickAndReadList(CTrayNotificationDlg& notification, Qt::MouseButton button
         if (entries != nullptr)
             *entries = entriesOf(dialog->listBox());
         if (screenshot != nullptr)
-            MW::Test::screenshot(dialog, screenshot);
+            MW::Test::saveScreenshot(dialog, QString::fromLatin1(screenshot));
         dialog->accept();
     });
     QTest::mouseClick(&notification, button, Qt::NoModifier, QPoint(40, 20));
@@ -97,7 +99,10 @@ TEST(TrayNotification, WhiteRoundedWindowInTheWorkAreasCorner) {
     painter.setClipRegion(mask);
     painter.drawImage(0, 0, image);
     painter.end();
-    MW::Test::saveScreenshot(shaped, "notification");
+    QLabel picture;
+    picture.setPixmap(shaped);
+    picture.resize(shaped.size());
+    MW::Test::saveScreenshot(&picture, QStringLiteral("notification"));
 }
 
 TEST(TrayNotification, CornerFollowsTheWorkAreaWhereverThePanelIs) {
@@ -169,7 +174,7 @@ TEST(UndeletedFilesDialog, WidestPathScrollsIntoView) {
     bar->setValue(bar->maximum());
     const QRect itemRect = list->visualItemRect(list->item(1));
     EXPECT_LE(itemRect.left() + textWidth, list->viewport()->width());
-    MW::Test::screenshot(&dialog, "undeleted_list_scrolled");
+    MW::Test::saveScreenshot(&dialog, QStringLiteral("undeleted_list_scrolled"));
 }
 
 TEST(UndeletedFilesDialog, OkAcceptsAndTitleBarCloseCancels) {

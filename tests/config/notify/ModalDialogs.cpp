@@ -1,10 +1,7 @@
-#include "GuiTest.h"
+#include "ModalDialogs.h"
 
-#include <QDir>
-#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 namespace MW::Test {
 
@@ -35,21 +32,4 @@ void cancelWhenModal() {
     modalTimer()->stop();
 }
 
-void screenshot(QWidget* widget, const QString& name) {
-    saveScreenshot(widget->grab(), name);
-}
-
-void saveScreenshot(const QPixmap& picture, const QString& name) {
-    const QString dir = QStringLiteral(MW_SCREENSHOT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(picture.save(dir + "/" + name + ".png"));
-}
-
 } // namespace MW::Test
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QApplication>
-#include <QString>
 #include <functional>
 
-class QPixmap;
 class QWidget;
 
 namespace MW::Test {
@@ -23,9 +21,5 @@ template <typename T> void whenModal(std::function<void(T*)> action) {
         return true;
     });
 }
-
-// Saves the widget's picture as <build>/screenshots/<name>.png.
-void screenshot(QWidget* widget, const QString& name);
-void saveScreenshot(const QPixmap& picture, const QString& name);
 
 } // namespace MW::Test
