@@ -158,6 +158,8 @@ HttpsTestServer::HttpsTestServer(const Options& options)
                                      options.user,
                                      "--password",
                                      options.password};
+    if (options.refusingProxy)
+        argv.emplace_back("--refusing-proxy");
     m_process = std::make_unique<Child>(argv);
     const bool started =
         waitUntil([&] { return exists(portFile) || !running(*m_process); }, 30) && exists(portFile);
@@ -191,6 +193,15 @@ bool HttpsTestServer::waitForRequests(std::size_t count, std::chrono::millisecon
 TinyProxy::TinyProxy() : TinyProxy(Options{}) {}
 
 TinyProxy::TinyProxy(const Options& options) {
+    // The port is free when chosen but may be taken before tinyproxy binds it (tests
+    // run in parallel): then tinyproxy ends and another port is tried.
+    for (int attempt = 0; attempt < 5 && !m_process; ++attempt)
+        start(options);
+    if (!m_process)
+        throw std::runtime_error("tinyproxy did not start");
+}
+
+void TinyProxy::start(const Options& options) {
     m_port = freeLoopbackPort();
     std::string config = "Port " + std::to_string(m_port) +
                          "\n"
@@ -205,13 +216,11 @@ TinyProxy::TinyProxy(const Options& options) {
     if (!options.user.empty())
         config += "BasicAuth " + options.user + " " + options.password + "\n";
     writeFile(m_dir / "tinyproxy.conf", config);
-    m_process = std::make_unique<Child>(
+    auto process = std::make_unique<Child>(
         std::vector<std::string>{"tinyproxy", "-d", "-c", m_dir / "tinyproxy.conf"});
-    const bool started =
-        waitUntil([&] { return acceptsConnections(m_port) || !running(*m_process); }, 30) &&
-        running(*m_process);
-    if (!started)
-        throw std::runtime_error("tinyproxy did not start");
+    waitUntil([&] { return acceptsConnections(m_port) || !running(*process); }, 30);
+    if (running(*process) && acceptsConnections(m_port))
+        m_process = std::move(process);
 }
 
 TinyProxy::~TinyProxy() = default;

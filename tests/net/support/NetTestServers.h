@@ -62,6 +62,9 @@ public:
         std::string password = "secret";
         std::uint16_t port = 0; // 0: any free port
         std::string certificateNames = kLoopbackNames;
+        // Plain HTTP instead, answering everything (CONNECT too) with 407 Basic: a proxy
+        // that no credentials satisfy. requests() then lists the CONNECTs.
+        bool refusingProxy = false;
     };
 
     HttpsTestServer();
@@ -112,6 +115,8 @@ public:
                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
+    void start(const Options& options);
+
     TempDir m_dir;
     std::uint16_t m_port = 0;
     std::unique_ptr<Child> m_process;

@@ -6,6 +6,9 @@ header lines) and NNNN.body (the body bytes); the head is written last, by renam
 so a reader never sees half a record. The chosen port goes to --port-file once the
 server listens.
 
+With --refusing-proxy it speaks plain HTTP and answers every request, CONNECT
+included, with 407 and "Proxy-Authenticate: Basic" (a proxy no credentials satisfy).
+
 Paths (anything else answers 200 with the body "OK"):
   /status/NNN          answers NNN with a short body
   /basic/...           401 with Basic unless the right Basic credentials come
@@ -64,6 +67,9 @@ class Handler(BaseHTTPRequestHandler):
     def do_PUT(self):
         self.handle_any()
 
+    def do_CONNECT(self):
+        self.handle_any()
+
     def read_body(self):
         if self.headers.get("Transfer-Encoding", "").lower() == "chunked":
             body = b""
@@ -119,6 +125,9 @@ class Handler(BaseHTTPRequestHandler):
     def handle_any(self):
         body = self.read_body()
         self.record(body)
+        if self.server.refusing_proxy:
+            self.reply(407, b"", [("Proxy-Authenticate", 'Basic realm="%s"' % REALM)])
+            return
         path = self.path.split("?")[0]
         if path == "/close":
             self.close_connection = True
@@ -197,6 +206,8 @@ class Server(ThreadingHTTPServer):
     def finish_request(self, request, client_address):
         # The TLS handshake runs on the request's own thread, so a client that
         # refuses the certificate cannot stall the others.
+        if self.refusing_proxy:
+            return super().finish_request(request, client_address)
         try:
             request = self.context.wrap_socket(request, server_side=True)
         except (ssl.SSLError, OSError):
@@ -216,6 +227,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--user", default="user")
     parser.add_argument("--password", default="secret")
+    parser.add_argument("--refusing-proxy", action="store_true")
     args = parser.parse_args()
 
     server = Server(("127.0.0.1", args.port), Handler)
@@ -226,6 +238,7 @@ def main():
     server.lock = threading.Lock()
     server.count = 0
     server.nonces = set()
+    server.refusing_proxy = args.refusing_proxy
     with open(args.port_file + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
     os.rename(args.port_file + ".tmp", args.port_file)
