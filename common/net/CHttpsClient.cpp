@@ -172,16 +172,16 @@ void CHttpsClient::SendRequest(const std::u16string& path,
     m_transfer->followChallenges(false);
     m_lastStatus = 0;
     CURL* easy = m_transfer->easy();
-    // Every request starts without credentials, as a new request of the platform does.
-    if (easy && (curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) != CURLE_OK ||
-                 curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr) != CURLE_OK ||
-                 curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr) != CURLE_OK ||
-                 curl_easy_setopt(easy, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) != CURLE_OK ||
-                 curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, nullptr) != CURLE_OK ||
-                 curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, nullptr) != CURLE_OK))
-        throw CNetworkException(Messages::kCreateRequest);
     auto target = Detail::toUtf8(path);
     if (!easy || !target)
+        throw CNetworkException(Messages::kCreateRequest);
+    // Every request starts without credentials, as a new request of the platform does.
+    if (curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_PROXYAUTH, CURLAUTH_BASIC) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, nullptr) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, nullptr) != CURLE_OK)
         throw CNetworkException(Messages::kCreateRequest);
     if (target->empty() || target->front() != '/')
         target->insert(0, "/");
