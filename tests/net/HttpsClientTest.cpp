@@ -60,14 +60,23 @@ TEST_F(HttpsClient, MethodIsCheckedBeforeAnythingIsSent) {
             << method;
     EXPECT_EQ(server.requestCount(), 0u);
 
+    // An empty set fails as the set does, before sending.
+    Set empty;
+    EXPECT_EQ(failureOf([&] { client()->SendRequest(u"/", &empty, u""); }),
+              "Parameters' list is empty.");
+    EXPECT_EQ(server.requestCount(), 0u);
+
     client("post")->SendRequest(u"/lower", &set, u"");
     client("Get")->SendRequest(u"/get", nullptr, u"");
+    client("GET")->SendRequest(u"/get-with-body", &set, u"");
     const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 2u);
+    ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].method, "POST");
     EXPECT_EQ(requests[0].body, "x");
     EXPECT_EQ(requests[1].method, "GET");
     EXPECT_EQ(requests[1].body, "");
+    EXPECT_EQ(requests[2].method, "GET");
+    EXPECT_EQ(requests[2].body, "x");
 }
 
 TEST_F(HttpsClient, ExtraHeadersAndAnEmptyPost) {
