@@ -62,7 +62,10 @@ void CContactUsDlg::layoutControls() {
     place(textLabel, du, 24, 144, 76, 8);
     m_textEdit = new QPlainTextEdit(this);
     place(m_textEdit, du, 24, 156, 180, 61);
+    // Lines wrap at the edit's width; only the vertical bar scrolls.
+    m_textEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_textEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_textEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_textEdit->setTabChangesFocus(true);
 
     m_sendButton = new QPushButton(QStringLiteral("Send"), this);
