@@ -18,7 +18,7 @@ std::string receiveAll(CHttpClient& client) {
     return std::string(buffer.get(), length - 1);
 }
 
-class HttpsClient : public NetTest {
+class NetHttpsClient : public NetTest {
 protected:
     HttpsTestServer server;
 
@@ -27,7 +27,7 @@ protected:
     }
 };
 
-TEST_F(HttpsClient, PostsTheExactBodyBytes) {
+TEST_F(NetHttpsClient, PostsTheExactBodyBytes) {
     Set set;
     set.Add(std::make_shared<CSimpleTextParameter>(u"a"));
     set.Add(std::make_shared<CSimpleTextParameter>(u"b"));
@@ -50,7 +50,7 @@ TEST_F(HttpsClient, PostsTheExactBodyBytes) {
                                 "\xE2\x82\xAC</RequestText></Request>");
 }
 
-TEST_F(HttpsClient, MethodIsCheckedBeforeAnythingIsSent) {
+TEST_F(NetHttpsClient, MethodIsCheckedBeforeAnythingIsSent) {
     Set set;
     set.Add(std::make_shared<CSimpleTextParameter>(u"x"));
     for (const char* method : {"put", "PUT", "", "POSTX", "DELETE"})
@@ -79,7 +79,7 @@ TEST_F(HttpsClient, MethodIsCheckedBeforeAnythingIsSent) {
     EXPECT_EQ(requests[2].body, "x");
 }
 
-TEST_F(HttpsClient, ExtraHeadersAndAnEmptyPost) {
+TEST_F(NetHttpsClient, ExtraHeadersAndAnEmptyPost) {
     client()->SendRequest(u"no-slash", nullptr, u"X-One: 1\r\nX-Two: two words\r\n");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -89,14 +89,14 @@ TEST_F(HttpsClient, ExtraHeadersAndAnEmptyPost) {
     EXPECT_EQ(requests[0].header("Content-Length"), "0");
 }
 
-TEST_F(HttpsClient, ServerErrorDoesNotFailTheRequest) {
+TEST_F(NetHttpsClient, ServerErrorDoesNotFailTheRequest) {
     auto c = client();
     c->SendRequest(u"/status/500", nullptr, u"");
     EXPECT_EQ(c->LastStatus(), 500);
     EXPECT_EQ(receiveAll(*c), "status page");
 }
 
-TEST_F(HttpsClient, ReceiveAllAddsThreeZeroBytes) {
+TEST_F(NetHttpsClient, ReceiveAllAddsThreeZeroBytes) {
     auto c = client("GET");
     c->SendRequest(u"/bytes/1000", nullptr, u"");
     std::unique_ptr<char[]> buffer;
@@ -113,7 +113,7 @@ TEST_F(HttpsClient, ReceiveAllAddsThreeZeroBytes) {
     EXPECT_EQ(std::string(buffer.get(), 3), std::string(3, '\0'));
 }
 
-TEST_F(HttpsClient, OneClientSendsAgain) {
+TEST_F(NetHttpsClient, OneClientSendsAgain) {
     auto c = client();
     c->SendRequest(u"/bytes/100000", nullptr, u""); // body left unread
     c->SendRequest(u"/second", nullptr, u"");
@@ -126,7 +126,7 @@ std::unique_ptr<CHttpsClient> tlsClient(std::uint16_t port, const CTlsOptions& t
                                           tls);
 }
 
-TEST_F(HttpsClient, SelfSignedCertificateIsRefusedByDefault) {
+TEST_F(NetHttpsClient, SelfSignedCertificateIsRefusedByDefault) {
     CTlsOptions relaxed;
     relaxed.relaxCertificateChecks = true;
     CTlsOptions trusted;
@@ -153,7 +153,7 @@ TEST_F(HttpsClient, SelfSignedCertificateIsRefusedByDefault) {
     EXPECT_EQ(requests[1].path, "/relaxed");
 }
 
-TEST_F(HttpsClient, UnreachableServersFailWithoutHanging) {
+TEST_F(NetHttpsClient, UnreachableServersFailWithoutHanging) {
     const std::uint16_t closed = freeLoopbackPort();
     EXPECT_EQ(failureOf([&] { clientFor(closed, "")->SendRequest(u"/", nullptr, u""); }),
               "Can't send request to the server.");
@@ -167,7 +167,7 @@ TEST_F(HttpsClient, UnreachableServersFailWithoutHanging) {
               "Can't receive response from the server.");
 }
 
-TEST_F(HttpsClient, BadHostOrProxyIsRefusedAtSetup) {
+TEST_F(NetHttpsClient, BadHostOrProxyIsRefusedAtSetup) {
     EXPECT_EQ(failureOf([] { CHttpsClient(u"Morrowick", u"", u"POST", u"", 0, 443, true); }),
               "Can't connect to the server.");
     EXPECT_EQ(failureOf([] { CHttpsClient(u"Morrowick", u"a/b", u"POST", u"", 0, 443, true); }),
@@ -181,7 +181,7 @@ TEST_F(HttpsClient, BadHostOrProxyIsRefusedAtSetup) {
               "Can't open http connection to the server.");
 }
 
-TEST_F(HttpsClient, ReceivingWithoutARequestFails) {
+TEST_F(NetHttpsClient, ReceivingWithoutARequestFails) {
     auto c = client();
     std::unique_ptr<char[]> buffer;
     std::size_t length = 0;
@@ -191,7 +191,7 @@ TEST_F(HttpsClient, ReceivingWithoutARequestFails) {
         "Available data size is unknown.");
 }
 
-TEST_F(HttpsClient, ServerBasicAndDigestAreSettledWithTheProvidersCredentials) {
+TEST_F(NetHttpsClient, ServerBasicAndDigestAreSettledWithTheProvidersCredentials) {
     CountingProvider provider(u"user", u"secret");
     for (const char16_t* path : {u"/basic/x", u"/digest/x"}) {
         auto c = client();
@@ -210,7 +210,7 @@ TEST_F(HttpsClient, ServerBasicAndDigestAreSettledWithTheProvidersCredentials) {
     EXPECT_EQ(requests.back().body, "body"); // the resend carries the same body
 }
 
-TEST_F(HttpsClient, WrongOrMissingCredentialsEndInAuthenticationFailure) {
+TEST_F(NetHttpsClient, WrongOrMissingCredentialsEndInAuthenticationFailure) {
     CountingProvider wrong(u"user", u"wrong");
     auto c = client();
     c->SetCredentialsProvider(&wrong);

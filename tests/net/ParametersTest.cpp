@@ -21,7 +21,7 @@ std::shared_ptr<IParameter> text(const std::u16string& value) {
     return std::make_shared<CSimpleTextParameter>(value);
 }
 
-TEST(Exceptions, CarryMessageAndCodeSeven) {
+TEST(NetExceptions, CarryMessageAndCodeSeven) {
     const Cxx::Network::Exception::CNetworkException e("Can't connect to the server.");
     const Cxx::Exception::CException& base = e;
     const std::exception& standard = e;
@@ -30,7 +30,7 @@ TEST(Exceptions, CarryMessageAndCodeSeven) {
     EXPECT_EQ(e.GetErrorCode(), 7);
 }
 
-TEST(TextParameter, HoldsUtf8AndRefusesEmptyOrBrokenText) {
+TEST(NetTextParameter, HoldsUtf8AndRefusesEmptyOrBrokenText) {
     std::size_t size = 0;
     const CSimpleTextParameter ascii(u"abc");
     EXPECT_STREQ(ascii.GetData(size), "abc");
@@ -55,7 +55,7 @@ TEST(TextParameter, HoldsUtf8AndRefusesEmptyOrBrokenText) {
               "Can't convert parameter to UTF-8 encoding.");
 }
 
-TEST(PostParametersSet, JoinsWithAmpersandWithoutEncoding) {
+TEST(NetPostParametersSet, JoinsWithAmpersandWithoutEncoding) {
     Set set;
     set.Add(text(u"a"));
     EXPECT_EQ(bodyOf(set), "a");
@@ -67,7 +67,7 @@ TEST(PostParametersSet, JoinsWithAmpersandWithoutEncoding) {
     EXPECT_EQ(failureOf([&] { bodyOf(set); }), "Parameters' list is empty.");
 }
 
-TEST(PostParametersSet, EmptyParameterFailsAndLeavesTheBody) {
+TEST(NetPostParametersSet, EmptyParameterFailsAndLeavesTheBody) {
     Set set;
     set.Add(text(u"a"));
     EXPECT_EQ(failureOf([&] { set.Add(text(u"")); }), "Parameter is empty.");
@@ -85,14 +85,14 @@ public:
     }
 };
 
-TEST(PostParametersSet, ParameterReportingNoBytesFails) {
+TEST(NetPostParametersSet, ParameterReportingNoBytesFails) {
     Set set;
     EXPECT_EQ(failureOf([&] { set.Add(std::make_shared<SilentEmpty>()); }),
               "Parameter is empty or returned parameter's buffer is incorrect.");
     EXPECT_EQ(failureOf([&] { bodyOf(set); }), "Parameters' list is empty.");
 }
 
-TEST(PostParametersSet, KeepsNoReferenceToItsParameters) {
+TEST(NetPostParametersSet, KeepsNoReferenceToItsParameters) {
     Set set;
     auto parameter = text(u"kept");
     set.Add(parameter);

@@ -22,7 +22,7 @@ public:
     std::size_t received = 0;
 };
 
-class Proxy : public NetTest {
+class NetProxy : public NetTest {
 protected:
     HttpsTestServer server;
 
@@ -39,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(Proxy, ExplicitProxyCarriesTheRequest) {
+TEST_F(NetProxy, ExplicitProxyCarriesTheRequest) {
     TinyProxy proxy;
     client("127.0.0.1", proxy.port())->SendRequest(u"/via-proxy", nullptr, u"");
     EXPECT_TRUE(proxy.sawConnectTo(server.port())) << proxy.log();
@@ -47,7 +47,7 @@ TEST_F(Proxy, ExplicitProxyCarriesTheRequest) {
     EXPECT_EQ(server.requests()[0].path, "/via-proxy");
 }
 
-TEST_F(Proxy, StatusAndHeadersAreTheServersNotTheTunnels) {
+TEST_F(NetProxy, StatusAndHeadersAreTheServersNotTheTunnels) {
     TinyProxy proxy;
     auto c = client("127.0.0.1", proxy.port());
     c->SendRequest(u"/status/500", nullptr, u"");
@@ -61,7 +61,7 @@ TEST_F(Proxy, StatusAndHeadersAreTheServersNotTheTunnels) {
     EXPECT_TRUE(proxy.sawConnectTo(server.port())) << proxy.log();
 }
 
-TEST_F(Proxy, DotlessHostGoesDirectUnderLocal) {
+TEST_F(NetProxy, DotlessHostGoesDirectUnderLocal) {
     TinyProxy proxy;
     client("localhost", proxy.port())->SendRequest(u"/direct", nullptr, u"");
     client("127.0.0.1", proxy.port())->SendRequest(u"/proxied", nullptr, u"");
@@ -72,7 +72,7 @@ TEST_F(Proxy, DotlessHostGoesDirectUnderLocal) {
     EXPECT_EQ(server.requestCount(), 2u);
 }
 
-TEST_F(Proxy, ExplicitChoiceIsNotOverriddenByTheEnvironment) {
+TEST_F(NetProxy, ExplicitChoiceIsNotOverriddenByTheEnvironment) {
     TinyProxy proxy;
     ::setenv("no_proxy", "*", 1);
     ::setenv("NO_PROXY", "*", 1);
@@ -89,7 +89,7 @@ TEST_F(Proxy, ExplicitChoiceIsNotOverriddenByTheEnvironment) {
     EXPECT_EQ(server.requestCount(), 2u);
 }
 
-TEST_F(Proxy, PortZeroFallsBackToTheSystemProxy) {
+TEST_F(NetProxy, PortZeroFallsBackToTheSystemProxy) {
     TinyProxy proxy;
     ::setenv("https_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
     client("127.0.0.1", 0, false)->SendRequest(u"/system", nullptr, u"");
@@ -102,7 +102,7 @@ TEST_F(Proxy, PortZeroFallsBackToTheSystemProxy) {
     EXPECT_EQ(server.requestCount(), 2u);
 }
 
-TEST_F(Proxy, MachineFileProxyIsUsedWhenTheEnvironmentHasNone) {
+TEST_F(NetProxy, MachineFileProxyIsUsedWhenTheEnvironmentHasNone) {
     TinyProxy proxy;
     writeFile(m_tmp / "environment",
               "HTTPS_PROXY=\"127.0.0.1:" + std::to_string(proxy.port()) + "\"\n");
@@ -111,7 +111,7 @@ TEST_F(Proxy, MachineFileProxyIsUsedWhenTheEnvironmentHasNone) {
     EXPECT_TRUE(proxy.sawConnectTo(server.port())) << proxy.log();
 }
 
-TEST_F(Proxy, ReopenWithProxySwitchesToIt) {
+TEST_F(NetProxy, ReopenWithProxySwitchesToIt) {
     TinyProxy proxy;
     auto c = client("127.0.0.1", 0);
     c->ReopenWithProxy(u"", u"", 3); // empty: nothing changes
@@ -123,7 +123,7 @@ TEST_F(Proxy, ReopenWithProxySwitchesToIt) {
     EXPECT_EQ(server.requestCount(), 2u);
 }
 
-TEST_F(Proxy, UnreachableProxyFails) {
+TEST_F(NetProxy, UnreachableProxyFails) {
     EXPECT_EQ(failureOf([&] {
                   client("127.0.0.1", freeLoopbackPort())->SendRequest(u"/", nullptr, u"");
               }),
@@ -131,7 +131,7 @@ TEST_F(Proxy, UnreachableProxyFails) {
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
-TEST_F(Proxy, ProxyRefusingTwiceInARowEndsTheHandshake) {
+TEST_F(NetProxy, ProxyRefusingTwiceInARowEndsTheHandshake) {
     HttpsTestServer::Options options;
     options.refusingProxy = true;
     HttpsTestServer refusing(options);
@@ -150,12 +150,12 @@ TEST_F(Proxy, ProxyRefusingTwiceInARowEndsTheHandshake) {
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
-class AuthProxy : public Proxy {
+class NetAuthProxy : public NetProxy {
 protected:
     TinyProxy proxy{TinyProxy::Options{"proxyuser", "proxypass"}};
 };
 
-TEST_F(AuthProxy, RightCredentialsReachTheServer) {
+TEST_F(NetAuthProxy, RightCredentialsReachTheServer) {
     CountingProvider provider(u"proxyuser", u"proxypass");
     auto c = client("127.0.0.1", proxy.port());
     c->SetCredentialsProvider(&provider);
@@ -172,7 +172,7 @@ TEST_F(AuthProxy, RightCredentialsReachTheServer) {
     EXPECT_FALSE(server.requests()[0].hasHeader("Proxy-Authorization"));
 }
 
-TEST_F(AuthProxy, RefusalsEndInAuthenticationFailure) {
+TEST_F(NetAuthProxy, RefusalsEndInAuthenticationFailure) {
     CountingProvider wrong(u"proxyuser", u"nope");
     auto c = client("127.0.0.1", proxy.port());
     c->SetCredentialsProvider(&wrong);

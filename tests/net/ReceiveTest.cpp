@@ -40,12 +40,12 @@ private:
     std::size_t m_stopAfter;
 };
 
-class Receive : public NetTest {
+class NetReceive : public NetTest {
 protected:
     HttpsTestServer server;
 };
 
-TEST_F(Receive, SendRequestReturnsAtTheHeadersBeforeTheBody) {
+TEST_F(NetReceive, SendRequestReturnsAtTheHeadersBeforeTheBody) {
     auto c = clientFor(server.port(), server.caFile(), "GET");
     // The server sends the body only when told, after SendRequest has returned; a
     // client waiting for the body here would see the server hang up after 30 s.
@@ -59,7 +59,7 @@ TEST_F(Receive, SendRequestReturnsAtTheHeadersBeforeTheBody) {
     EXPECT_EQ(std::string(buffer.get(), 5000), expectedBody(5000));
 }
 
-TEST_F(Receive, InChunksDeliversALargeBodyExactly) {
+TEST_F(NetReceive, InChunksDeliversALargeBodyExactly) {
     constexpr std::size_t kSize = 50 * 1024 * 1024 + 7;
     auto c = clientFor(server.port(), server.caFile(), "GET");
     c->SendRequest(u"/bytes/" + u16(std::to_string(kSize)), nullptr, u"");
@@ -73,7 +73,7 @@ TEST_F(Receive, InChunksDeliversALargeBodyExactly) {
     EXPECT_EQ(receiver.wrongBytes, 0);
 }
 
-TEST_F(Receive, InChunksStopsWhenTheReceiverSaysSo) {
+TEST_F(NetReceive, InChunksStopsWhenTheReceiverSaysSo) {
     auto c = clientFor(server.port(), server.caFile(), "GET");
     c->SendRequest(u"/bytes/20000000", nullptr, u"");
     PatternReceiver receiver(3);
@@ -86,7 +86,7 @@ TEST_F(Receive, InChunksStopsWhenTheReceiverSaysSo) {
     c->SendRequest(u"/next", nullptr, u"");
 }
 
-TEST_F(Receive, InChunksNeedsAContentLength) {
+TEST_F(NetReceive, InChunksNeedsAContentLength) {
     auto c = clientFor(server.port(), server.caFile(), "GET");
     c->SendRequest(u"/chunked/300000", nullptr, u"");
     PatternReceiver receiver;
@@ -105,7 +105,7 @@ TEST_F(Receive, InChunksNeedsAContentLength) {
     EXPECT_EQ(std::string(buffer.get(), 300000), expectedBody(300000));
 }
 
-TEST_F(Receive, CutBodyFailsBothWays) {
+TEST_F(NetReceive, CutBodyFailsBothWays) {
     auto c = clientFor(server.port(), server.caFile(), "GET");
     c->SendRequest(u"/truncated/400000", nullptr, u"");
     std::unique_ptr<char[]> buffer;

@@ -25,16 +25,16 @@ Result read() {
     return r;
 }
 
-using SystemProxy = NetTest;
+using NetSystemProxy = NetTest;
 
-TEST_F(SystemProxy, NothingConfiguredLeavesServerAndBypass) {
+TEST_F(NetSystemProxy, NothingConfiguredLeavesServerAndBypass) {
     const Result r = read();
     EXPECT_EQ(r.accessType, 0u);
     EXPECT_EQ(r.server, u"kept server");
     EXPECT_EQ(r.bypass, u"kept bypass");
 }
 
-TEST_F(SystemProxy, EnvironmentNamesAreTakenInOrder) {
+TEST_F(NetSystemProxy, EnvironmentNamesAreTakenInOrder) {
     ::setenv("ALL_PROXY", "http://all-upper:1", 1);
     EXPECT_EQ(read().server, u"http://all-upper:1");
     ::setenv("all_proxy", "http://all-lower:2", 1);
@@ -54,7 +54,7 @@ TEST_F(SystemProxy, EnvironmentNamesAreTakenInOrder) {
     EXPECT_EQ(read().server, u"http://https-upper:3");
 }
 
-TEST_F(SystemProxy, EnvironmentWinsOverMachineFile) {
+TEST_F(NetSystemProxy, EnvironmentWinsOverMachineFile) {
     writeFile(m_tmp / "environment", "https_proxy=http://machine:1\n");
     SetMachineEnvironmentFile(m_tmp / "environment");
     ::setenv("all_proxy", "http://user-env:2", 1);
@@ -63,7 +63,7 @@ TEST_F(SystemProxy, EnvironmentWinsOverMachineFile) {
     EXPECT_EQ(r.bypass, u""); // a found proxy without bypass empties it
 }
 
-TEST_F(SystemProxy, MachineFileIsReadLikePamEnv) {
+TEST_F(NetSystemProxy, MachineFileIsReadLikePamEnv) {
     writeFile(m_tmp / "environment", "# proxy for the office\n"
                                      "PATH=\"/usr/bin\"\n"
                                      "\n"
@@ -79,7 +79,7 @@ TEST_F(SystemProxy, MachineFileIsReadLikePamEnv) {
     EXPECT_EQ(r.bypass, u"localhost,127.0.0.1");
 }
 
-TEST_F(SystemProxy, MachineFileWithoutProxyMeansNone) {
+TEST_F(NetSystemProxy, MachineFileWithoutProxyMeansNone) {
     writeFile(m_tmp / "environment", "LANG=C.UTF-8\nno_proxy=localhost\n");
     SetMachineEnvironmentFile(m_tmp / "environment");
     const Result r = read();
@@ -87,13 +87,13 @@ TEST_F(SystemProxy, MachineFileWithoutProxyMeansNone) {
     EXPECT_EQ(r.server, u"kept server");
 }
 
-TEST_F(SystemProxy, UnreadableMachineFileFails) {
+TEST_F(NetSystemProxy, UnreadableMachineFileFails) {
     ::mkdir((m_tmp / "a-directory").c_str(), 0755);
     SetMachineEnvironmentFile(m_tmp / "a-directory");
     EXPECT_EQ(failureOf([] { read(); }), "Can't get IE proxy configuration from Registry.");
 }
 
-TEST_F(SystemProxy, TextThatIsNotUtf8Fails) {
+TEST_F(NetSystemProxy, TextThatIsNotUtf8Fails) {
     ::setenv("https_proxy", "http://bad\xFF:1", 1);
     EXPECT_EQ(failureOf([] { read(); }), "Can't get IE proxy configuration for local account.");
     ::unsetenv("https_proxy");
@@ -102,7 +102,7 @@ TEST_F(SystemProxy, TextThatIsNotUtf8Fails) {
     EXPECT_EQ(failureOf([] { read(); }), "Can't get IE proxy configuration from Registry.");
 }
 
-TEST(ProxyBypass, LocalTokenAndListsOfBothForms) {
+TEST(NetProxyBypass, LocalTokenAndListsOfBothForms) {
     const CProxyBypass local("<local>");
     EXPECT_TRUE(local.goesDirect("supportserver"));
     EXPECT_TRUE(local.goesDirect("localhost"));
