@@ -131,6 +131,17 @@ TEST_F(NetProxy, UnreachableProxyFails) {
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
+TEST_F(NetProxy, TunnelToAnUnreachableServerFails) {
+    // tinyproxy answers the CONNECT with 500: the request never reached a server.
+    TinyProxy proxy;
+    const std::uint16_t closed = freeLoopbackPort();
+    CHttpsClient c(u"Morrowick", u"127.0.0.1", u"POST", u"127.0.0.1", proxy.port(), closed, true,
+                   trusting());
+    EXPECT_EQ(failureOf([&] { c.SendRequest(u"/", nullptr, u""); }),
+              "Can't send request to the server.");
+    EXPECT_TRUE(proxy.sawConnectTo(closed)) << proxy.log();
+}
+
 TEST_F(NetProxy, ProxyRefusingTwiceInARowEndsTheHandshake) {
     HttpsTestServer::Options options;
     options.refusingProxy = true;
