@@ -74,6 +74,15 @@ TEST(TrayNotification, TextsForOneAndSeveralFilesReplaceEachOther) {
     EXPECT_TRUE(notification.m_bListReady);
 }
 
+TEST(TrayNotification, ShowsWhileItsOwnerIsHiddenInTheTray) {
+    QWidget owner;
+    CTrayNotificationDlg notification(&owner);
+    notification.announce(2, QString());
+    EXPECT_TRUE(notification.isVisible());
+    EXPECT_TRUE(notification.isWindow());
+    EXPECT_FALSE(owner.isVisible());
+}
+
 TEST(TrayNotification, WhiteRoundedWindowInTheWorkAreasCorner) {
     CTrayNotificationDlg notification;
     notification.announce(2, QString());
