@@ -11,3 +11,9 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 inline void PrintTo(const QStringList& list, std::ostream* out) {
     *out << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
 }
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}
+inline std::ostream& operator<<(std::ostream& out, const QStringList& list) {
+    return out << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
+}
