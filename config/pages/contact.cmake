@@ -4,6 +4,9 @@ set(MW_SUPPORT_HOST "support.morrowick.invalid" CACHE STRING
     "Host of the vendor's support server (the default, under .invalid, reaches nobody)")
 set(MW_SUPPORT_PORT "443" CACHE STRING "Port of the vendor's support server")
 set(MW_SUPPORT_PHONE "555-0100" CACHE STRING "Support telephone number shown on the Contact tab")
+if(NOT MW_SUPPORT_PORT MATCHES "^[0-9]+$" OR MW_SUPPORT_PORT LESS 1 OR MW_SUPPORT_PORT GREATER 65535)
+    message(FATAL_ERROR "MW_SUPPORT_PORT must be a port number (1-65535), not '${MW_SUPPORT_PORT}'")
+endif()
 
 set(MW_CONTACT_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/CContactUsDlg.cpp
