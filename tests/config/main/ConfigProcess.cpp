@@ -1,0 +1,28 @@
+#include "ConfigProcess.h"
+
+namespace MW::Test {
+
+Env configEnv(const ServiceEnvironment& service, const std::string& messageLog, const Env& extra) {
+    Env env = service.env();
+    env.emplace_back("MW_MESSAGE_LOG", messageLog);
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+bool waitUntilConnected(ServiceEnvironment& service, const std::string& messageLog, int seconds) {
+    return waitUntil(
+        [&] {
+            service.callEngine({"fireEvent", "i", "4"});
+            return readFile(messageLog).find("Info\tCMWObserver::test()") != std::string::npos;
+        },
+        seconds);
+}
+
+int countLines(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (const auto& line : splitLines(text))
+        count += line.find(part) != std::string::npos ? 1 : 0;
+    return count;
+}
+
+} // namespace MW::Test
