@@ -112,14 +112,6 @@ TEST_F(ContactSenderTest, ServerCertificateIsCheckedUnlessTrusted) {
     EXPECT_FALSE(storedDay().isValid());
 }
 
-TEST_F(ContactSenderTest, ExplicitProxyCarriesTheRequest) {
-    MW::Test::TinyProxy proxy;
-    sender.setProxy(QString::fromStdString(proxy.host()), proxy.port());
-    ASSERT_EQ(sender.send("Ann", "ann@example.org", "Hello").result, Result::Sent) << "";
-    EXPECT_TRUE(proxy.sawConnectTo(server.port())) << proxy.log();
-    EXPECT_EQ(server.requestCount(), 1u);
-}
-
 TEST_F(ContactSenderTest, WithoutExplicitProxyTheSystemProxyIsUsed) {
     MW::Test::TinyProxy proxy;
     const std::string url = "http://" + proxy.host() + ":" + std::to_string(proxy.port());

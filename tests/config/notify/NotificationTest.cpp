@@ -186,15 +186,5 @@ TEST(UndeletedFilesDialog, WidestPathScrollsIntoView) {
     MW::Test::saveScreenshot(&dialog, QStringLiteral("undeleted_list_scrolled"));
 }
 
-TEST(UndeletedFilesDialog, OkAcceptsAndTitleBarCloseCancels) {
-    CUndeletedFilesDlg dialog;
-    EXPECT_EQ(dialog.windowTitle(), "Morrowick");
-    MW::Test::whenModal<CUndeletedFilesDlg>(
-        [](CUndeletedFilesDlg* shown) { QTest::keyClick(shown, Qt::Key_Return); });
-    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    MW::Test::whenModal<CUndeletedFilesDlg>([](CUndeletedFilesDlg* shown) { shown->close(); });
-    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-}
-
 } // namespace
 } // namespace MW
