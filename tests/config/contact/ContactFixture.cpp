@@ -18,6 +18,7 @@ ContactFixture::ContactFixture() {
     userSettings().clear();
     for (const char* name : kProxyVariables)
         setEnv(name, nullptr);
+    m_machineFile = Cxx::Network::Http::HttpClient::MachineEnvironmentFile();
     writeFile(dir / "environment", "");
     Cxx::Network::Http::HttpClient::SetMachineEnvironmentFile(dir / "environment");
     useSupportServer(server.port());
@@ -30,7 +31,7 @@ ContactFixture::~ContactFixture() {
         else
             ::unsetenv(name.c_str());
     }
-    Cxx::Network::Http::HttpClient::SetMachineEnvironmentFile("/etc/environment");
+    Cxx::Network::Http::HttpClient::SetMachineEnvironmentFile(m_machineFile);
 }
 
 QSettings ContactFixture::userSettings() {

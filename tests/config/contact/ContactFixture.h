@@ -33,6 +33,7 @@ protected:
 
 private:
     std::map<std::string, std::optional<std::string>> m_savedEnv;
+    std::string m_machineFile;
 };
 
 } // namespace MW::Test
