@@ -7,7 +7,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 
 namespace MW {
 

@@ -11,6 +11,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QTabWidget>
 #include <QTest>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -66,6 +67,8 @@ TEST_F(ScanNotificationTest, ReadOnlyAndInUseFilesAreAnnouncedAndListed) {
     MessageBoxRecorder boxes;
     CMainDlg window;
     ASSERT_TRUE(window.OnInitDialog());
+    window.tabs()->setCurrentIndex(2);
+    saveScreenshot(&window, QStringLiteral("main_contact_tab"));
     CTrayNotificationDlg& notification = window.notification();
     EXPECT_FALSE(notification.isVisible());
 
