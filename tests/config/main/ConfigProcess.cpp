@@ -1,5 +1,7 @@
 #include "ConfigProcess.h"
 
+#include "Spin.h"
+
 namespace MW::Test {
 
 Env configEnv(const ServiceEnvironment& service, const std::string& messageLog, const Env& extra) {
@@ -10,12 +12,14 @@ Env configEnv(const ServiceEnvironment& service, const std::string& messageLog, 
 }
 
 bool waitUntilConnected(ServiceEnvironment& service, const std::string& messageLog, int seconds) {
-    return waitUntil(
+    // The Qt event loop runs meanwhile: the test process may serve calls of
+    // mwconfig's (a fake tray host does).
+    return spinUntil(
         [&] {
             service.callEngine({"fireEvent", "i", "4"});
             return readFile(messageLog).find("Info\tCMWObserver::test()") != std::string::npos;
         },
-        seconds);
+        seconds * 1000);
 }
 
 int countLines(const std::string& text, const std::string& part) {
