@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace MW::Test {
 namespace {
@@ -96,6 +98,79 @@ TEST(ConfigProgram, WithoutASessionBusALockFileKeepsTheRule) {
     Child next({kMwConfig}, configEnv(service, log2, noSessionBus));
     ASSERT_TRUE(waitUntilConnected(service, log2));
     EXPECT_EQ(next.signalAndWait(SIGTERM, 30), 253);
+}
+
+} // namespace
+} // namespace MW::Test
+
+namespace MW::Test {
+namespace {
+
+// A save the service refuses half-way (on the system bus only root and the
+// service's group may write; reading is open): the failure is reported like an
+// unavailable service, one new connection is made, and the program runs on.
+TEST(ConfigProgramOnTheSystemBus, AWriteRefusedMidwayIsReportedAndReconnectsOnce) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the configurator as another user";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string user = dir / "user", state = dir / "state", empty = dir / "empty";
+    for (const auto& d : {user, state, empty})
+        ::mkdir(d.c_str(), 0755);
+    ASSERT_EQ(::chown(user.c_str(), 65534, 65534), 0);
+    ::chmod(user.c_str(), 0700);
+    TestBus::Options options;
+    options.type = "system";
+    TestBus bus(options);
+
+    Child service({kMwService, "--bus=system", "--state-dir=" + state},
+                  {{"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    auto root = [&](const std::vector<std::string>& args) {
+        return busctl(bus.address(), args).status == 0;
+    };
+    ASSERT_TRUE(root({"set-property", kName, kConfig, kConfigIface, "ScanFolder", "s", empty}));
+    ASSERT_TRUE(root({"set-property", kName, kConfig, kConfigIface, "ProxySysUsage", "i", "0"}));
+
+    const std::string log = user + "/messages.txt";
+    Child config({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", kMwConfig},
+                 {{"HOME", user},
+                  {"XDG_CONFIG_HOME", user + "/.config"},
+                  {"XDG_RUNTIME_DIR", user},
+                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-session-bus"},
+                  {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()},
+                  {"QT_QPA_PLATFORM", "offscreen"},
+                  {"MW_MESSAGE_LOG", log}});
+    auto testEvents = [&] { return countLines(readFile(log), "Info\tCMWObserver::test()"); };
+    ASSERT_TRUE(waitUntil([&] {
+        root({"call", kName, kEngine, kEngineIface, "fireEvent", "i", "4"});
+        return testEvents() > 0;
+    })) << "loaded from the system bus: "
+        << readFile(log);
+
+    // A scan start makes the configurator save; the service refuses the writes.
+    ASSERT_TRUE(root({"call", kName, kEngine, kEngineIface, "scanNow"}));
+    ASSERT_TRUE(
+        waitUntil([&] { return countLines(readFile(log), "Service is unavailable. ") > 0; }));
+    const auto lines = splitLines(readFile(log));
+    const int at = findLine(lines, "Error!\tService is unavailable. ");
+    ASSERT_GE(at, 0);
+    EXPECT_NE(lines[static_cast<std::size_t>(at)].find("Only root and members of the group"),
+              std::string::npos)
+        << lines[static_cast<std::size_t>(at)];
+    EXPECT_NE(lines[static_cast<std::size_t>(at)].find(" Click Ok to try to reconnetct."),
+              std::string::npos);
+
+    // Reconnected and subscribed again; still running, nothing else went wrong.
+    const int before = testEvents();
+    ASSERT_TRUE(waitUntil([&] {
+        root({"call", kName, kEngine, kEngineIface, "fireEvent", "i", "4"});
+        return testEvents() > before;
+    }));
+    EXPECT_EQ(config.wait(0), -1);
+    EXPECT_EQ(countLines(readFile(log), "Service is unavailable. "), 1) << readFile(log);
+    EXPECT_EQ(countLines(readFile(log), "Failed to connect"), 0);
+    EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
 }
 
 } // namespace

@@ -99,20 +99,27 @@ bool XDisplay::sendClose(const std::string& wanted) const {
     Connection x(m_name);
     if (!x.ok())
         return false;
-    const auto windows = windowsTitled(x.c, wanted);
-    if (windows.empty())
-        return false;
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = windows.front();
-    event.type = atom(x.c, "WM_PROTOCOLS");
-    event.data.data32[0] = atom(x.c, "WM_DELETE_WINDOW");
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(x.c, 0, windows.front(), XCB_EVENT_MASK_NO_EVENT,
-                   reinterpret_cast<const char*>(&event));
+    bool sent = false;
+    for (const xcb_window_t window : windowsTitled(x.c, wanted)) {
+        auto* attributes =
+            xcb_get_window_attributes_reply(x.c, xcb_get_window_attributes(x.c, window), nullptr);
+        const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(attributes);
+        if (!viewable)
+            continue;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom(x.c, "WM_PROTOCOLS");
+        event.data.data32[0] = atom(x.c, "WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(x.c, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&event));
+        sent = true;
+    }
     xcb_flush(x.c);
-    return true;
+    return sent;
 }
 
 } // namespace MW::Test

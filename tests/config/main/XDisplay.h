@@ -22,7 +22,8 @@ public:
 
     // Whether a top-level window with this title exists and is mapped.
     bool isViewable(const std::string& title) const;
-    // Asks the window to close, as a window manager's close box does.
+    // Asks the mapped windows with this title to close, as a window manager's
+    // close box does.
     bool sendClose(const std::string& title) const;
 
 private:
