@@ -33,13 +33,11 @@ trap cleanup EXIT
 
 g++ -O2 -std=c++20 -o "$work/probe" "$root/bench/config_startup_probe.cpp" -lxcb
 
-# A private X server on a free display.
-display=
-for n in $(seq 150 250); do
-    if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=:$n; break; fi
-done
-Xvfb "$display" -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
+# A private X server; it picks a free display and names it.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+display=:$(head -n1 "$work/display")
 
 # A private session bus that starts mwservice on demand, in a temporary HOME.
 mkdir -p "$work/home/.local/state" "$work/home/.config" "$work/activation" "$work/runtime"
@@ -63,7 +61,7 @@ export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/bus
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus
 dbus-daemon --nofork --config-file="$work/bus.conf" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do [[ -S $work/bus && -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+for _ in $(seq 100); do [[ -S $work/bus ]] && break; sleep 0.1; done
 
 # The service runs before the first measurement; the system proxy is not read.
 busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus \

@@ -1,9 +1,10 @@
 #include "XDisplay.h"
 
-#include "TempDir.h"
 #include "Wait.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
@@ -65,16 +66,25 @@ std::vector<xcb_window_t> windowsTitled(xcb_connection_t* c, const std::string& 
 XDisplay::XDisplay() {
     if (::access("/usr/bin/Xvfb", X_OK) != 0)
         return;
-    // A display number nobody uses; the socket appears when the server is ready.
-    for (int number = 90 + ::getpid() % 50; number < 400 && m_name.empty(); ++number) {
-        if (!exists("/tmp/.X11-unix/X" + std::to_string(number)) &&
-            !exists("/tmp/.X" + std::to_string(number) + "-lock"))
-            m_name = ":" + std::to_string(number);
-    }
-    if (m_name.empty())
+    // Xvfb picks a free display itself and writes its number to the pipe, so
+    // tests running side by side never race for one.
+    int fds[2];
+    if (::pipe(fds) != 0)
         return;
-    m_server = std::make_unique<Child>(std::vector<std::string>{"Xvfb", m_name, "-nolisten", "tcp",
-                                                                "-screen", "0", "1280x1024x24"});
+    ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    m_server = std::make_unique<Child>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
+                                 "-screen", "0", "1280x1024x24"});
+    ::close(fds[1]);
+    std::string number;
+    pollfd pfd{fds[0], POLLIN, 0};
+    char c = 0;
+    while (::poll(&pfd, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    ::close(fds[0]);
+    if (number.empty())
+        return;
+    m_name = ":" + number;
     m_ok = waitUntil([&] { return Connection(m_name).ok(); }, 20);
 }
 
