@@ -2,7 +2,7 @@
 
 #include "Messages.h"
 #include "PageLayout.h"
-#include "SystemProxy.h"
+#include "SystemProxyReader.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -7,7 +7,7 @@
 #include "Contract.h"
 #include "FileTypes.h"
 #include "Messages.h"
-#include "SystemProxy.h"
+#include "SystemProxyReader.h"
 
 namespace MW {
 
