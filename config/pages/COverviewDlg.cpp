@@ -42,15 +42,26 @@ COverviewDlg::COverviewDlg(QWidget* parent) : QWidget(parent) {
 
 COverviewDlg::~COverviewDlg() = default;
 
+QSize COverviewDlg::sizeHint() const {
+    return DialogUnits(font()).size(308, 242);
+}
+
 void COverviewDlg::layoutControls() {
     const DialogUnits du(font());
-    setMinimumSize(du.size(308, 242));
     place(m_lastScanGroup, du, 150, 54, 114, 72);
     place(m_lastScanLabel, du, 155, 78, 104, 8);
     place(m_scanNowButton, du, 182, 102, 50, 14);
     place(m_cleanedGroup, du, 150, 150, 114, 72);
     place(m_cleanedLabel, du, 155, 175, 104, 8);
     place(m_resetButton, du, 182, 198, 50, 14);
+    // The two boxes share one width (the wider title's), so they still line up.
+    QRect last = m_lastScanGroup->geometry(), cleaned = m_cleanedGroup->geometry();
+    if (last.width() < cleaned.width())
+        last.setCoords(cleaned.left(), last.top(), cleaned.right(), last.bottom());
+    else
+        cleaned.setCoords(last.left(), cleaned.top(), last.right(), cleaned.bottom());
+    m_lastScanGroup->setGeometry(last);
+    m_cleanedGroup->setGeometry(cleaned);
 }
 
 void COverviewDlg::SetLastScan(const QString& text) {

@@ -19,6 +19,9 @@ public:
     explicit COverviewDlg(QWidget* parent = nullptr);
     ~COverviewDlg() override;
 
+    // The page's size in the template: 308 x 242 dialog units.
+    QSize sizeHint() const override;
+
     // The main window hands over its link after every successful connection;
     // null means none. The page drops it itself when one of its calls fails.
     void setEngine(CServiceLink* engine) { m_engine = engine; }

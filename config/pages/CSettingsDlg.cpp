@@ -124,9 +124,12 @@ void CSettingsDlg::createControls() {
     chain(m_proxyButton);
 }
 
+QSize CSettingsDlg::sizeHint() const {
+    return DialogUnits(font()).size(308, 242);
+}
+
 void CSettingsDlg::layoutControls() {
     const DialogUnits du(font());
-    setMinimumSize(du.size(308, 242));
     place(m_typesGroup, du, 10, 42, 100, 166);
     for (std::size_t i = 0; i < kFileTypeCount; ++i) {
         const Rect& r = kTypeRects[i];

@@ -28,6 +28,9 @@ public:
     explicit CSettingsDlg(QWidget* parent = nullptr);
     ~CSettingsDlg() override;
 
+    // The page's size in the template: 308 x 242 dialog units.
+    QSize sizeHint() const override;
+
     void SetFolder(const QString& folder);
     QString GetFolder();
     void SetOtherFileTypes(const QString& types);

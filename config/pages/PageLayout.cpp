@@ -1,7 +1,10 @@
 #include "PageLayout.h"
 
+#include "Artwork.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QRadioButton>
@@ -23,12 +26,21 @@ void place(QWidget* control, const DialogUnits& du, int x, int y, int w, int h) 
             rect.moveTop(centre - hint.height() / 2);
         }
     }
+    // A group box whose title needs more room widens evenly on both sides.
+    if (qobject_cast<QGroupBox*>(control)) {
+        const int needed = control->minimumSizeHint().width();
+        if (needed > rect.width()) {
+            const int centre = rect.center().x();
+            rect.setWidth(needed);
+            rect.moveLeft(centre - needed / 2);
+        }
+    }
     control->setGeometry(rect);
 }
 
 QLabel* addBanner(QWidget* page) {
     auto* banner = new QLabel(page);
-    const QPixmap pixmap(QStringLiteral(":/morrowick/banner.png"));
+    const QPixmap pixmap = loadBanner();
     if (!pixmap.isNull()) {
         banner->setPixmap(pixmap);
         banner->setGeometry(0, 0, pixmap.width(), pixmap.height());

@@ -8,10 +8,10 @@ class QWidget;
 
 namespace MW {
 
-// Puts the control at (x, y, w, h) dialog units. Check boxes, radio buttons and
-// one-line labels grow to their text when the font needs more room than the
-// template gave them, keeping their top-left corner and vertical centre, so no
-// caption is ever clipped.
+// Puts the control at (x, y, w, h) dialog units. Check boxes, radio buttons,
+// one-line labels and group boxes grow when the font needs more room for their
+// text than the template gave them, so no caption is ever clipped: buttons and
+// labels to the right (and evenly in height), group boxes evenly on both sides.
 void place(QWidget* control, const DialogUnits& du, int x, int y, int w, int h);
 
 // The banner picture every page shows at its top-left corner; empty when the

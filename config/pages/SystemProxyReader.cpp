@@ -6,8 +6,7 @@
 
 namespace MW {
 
-void ReadSystemProxyInto(quint32& accessType, QString& server, QString& bypass)
-{
+void ReadSystemProxyInto(quint32& accessType, QString& server, QString& bypass) {
     std::u16string netServer = server.toStdU16String();
     std::u16string netBypass = bypass.toStdU16String();
     std::uint32_t netAccessType = 0;

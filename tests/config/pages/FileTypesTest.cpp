@@ -8,8 +8,7 @@
 namespace MW {
 namespace {
 
-TEST(FormatMegabytes, TwoDecimalsFullStopNoGrouping)
-{
+TEST(FormatMegabytes, TwoDecimalsFullStopNoGrouping) {
     EXPECT_EQ(FormatMegabytes(0), "0.00");
     EXPECT_EQ(FormatMegabytes(5'242'879), "5.00"); // just under 5 MB rounds up
     EXPECT_EQ(FormatMegabytes(10'485'760), "10.00");
@@ -19,15 +18,13 @@ TEST(FormatMegabytes, TwoDecimalsFullStopNoGrouping)
     EXPECT_EQ(FormatMegabytes(1'000'000'000'000ull), "953674.32");
 }
 
-TEST(FormatMegabytes, BeyondTwoToTheFiftyThirdWithADoublesPrecision)
-{
+TEST(FormatMegabytes, BeyondTwoToTheFiftyThirdWithADoublesPrecision) {
     // 2^53 + 1 bytes is not a double; the text is that of the nearest double.
     EXPECT_EQ(FormatMegabytes((1ull << 53) + 1), "8589934592.00");
     EXPECT_EQ(FormatMegabytes(~0ull), "17592186044416.00");
 }
 
-TEST(FileTypesText, BuiltInTableOrderWithSingleCommas)
-{
+TEST(FileTypesText, BuiltInTableOrderWithSingleCommas) {
     FileTypeFlags all;
     all.fill(true);
     EXPECT_EQ(FileTypes::build(all), ".bak,.dwl,.dwl2,.ac$,.sv$,.bpn,.rvt,.rfa,.skb,.fzb");
@@ -40,8 +37,7 @@ TEST(FileTypesText, BuiltInTableOrderWithSingleCommas)
     EXPECT_EQ(FileTypes::build(three), ".bak,.dwl2,.rvt");
 }
 
-TEST(FileTypesText, ReadBackByCaseSensitiveSubstring)
-{
+TEST(FileTypesText, ReadBackByCaseSensitiveSubstring) {
     auto checked = [](const QString& text) {
         QStringList items;
         const FileTypeFlags flags = FileTypes::parse(text);
@@ -60,8 +56,7 @@ TEST(FileTypesText, ReadBackByCaseSensitiveSubstring)
     EXPECT_EQ(checked(""), "");
 }
 
-TEST(LeadingInteger, DigitsAfterBlanksAndSignElseZero)
-{
+TEST(LeadingInteger, DigitsAfterBlanksAndSignElseZero) {
     EXPECT_EQ(LeadingInteger("3128"), 3128);
     EXPECT_EQ(LeadingInteger("  8080abc"), 8080);
     EXPECT_EQ(LeadingInteger("-12"), -12);
@@ -71,8 +66,7 @@ TEST(LeadingInteger, DigitsAfterBlanksAndSignElseZero)
     EXPECT_EQ(LeadingInteger("99999999999999999999"), 2147483647);
 }
 
-TEST(OleDate, LocalDaysSinceTheEndOf1899)
-{
+TEST(OleDate, LocalDaysSinceTheEndOf1899) {
     EXPECT_DOUBLE_EQ(toOleDate(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);
     EXPECT_DOUBLE_EQ(toOleDate(QDateTime(QDate(2026, 12, 8), QTime(9, 0))), 46364.375);
     EXPECT_DOUBLE_EQ(toOleDate(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);

@@ -22,8 +22,7 @@ namespace {
 using OverviewTest = ServiceTest;
 
 // An old file of `bytes` bytes.
-void oldFile(const QString& path, qint64 bytes)
-{
+void oldFile(const QString& path, qint64 bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.resize(bytes);
@@ -33,17 +32,14 @@ void oldFile(const QString& path, qint64 bytes)
     ASSERT_EQ(::utime(path.toLocal8Bit().constData(), &times), 0);
 }
 
-bool buttonsEnabled(const COverviewDlg& page)
-{
+bool buttonsEnabled(const COverviewDlg& page) {
     return page.scanNowButton()->isEnabled() && page.resetCountButton()->isEnabled();
 }
-bool buttonsDisabled(const COverviewDlg& page)
-{
+bool buttonsDisabled(const COverviewDlg& page) {
     return !page.scanNowButton()->isEnabled() && !page.resetCountButton()->isEnabled();
 }
 
-TEST_F(OverviewTest, ScanNowFollowsTheTotalLiveAndTheButtonsReturnWhenItEnds)
-{
+TEST_F(OverviewTest, ScanNowFollowsTheTotalLiveAndTheButtonsReturnWhenItEnds) {
     ScratchDir tree;
     ASSERT_TRUE(QDir().mkpath(tree.path("a/b")));
     oldFile(tree.path("one.bak"), 1 << 20);
@@ -88,8 +84,7 @@ TEST_F(OverviewTest, ScanNowFollowsTheTotalLiveAndTheButtonsReturnWhenItEnds)
     EXPECT_EQ(service.getConfig("CleanedSpace"), "t 6291456");
 }
 
-TEST_F(OverviewTest, ResetCountShowsZeroAtOnceAndTheServiceReadsZero)
-{
+TEST_F(OverviewTest, ResetCountShowsZeroAtOnceAndTheServiceReadsZero) {
     ASSERT_TRUE(service.activate());
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5000000000"));
     ASSERT_TRUE(service.setConfig("LastScan", "s", "12/07/26"));
@@ -98,13 +93,13 @@ TEST_F(OverviewTest, ResetCountShowsZeroAtOnceAndTheServiceReadsZero)
     pages.load();
     EXPECT_EQ(pages.overview->cleanedSpaceLabel()->text(), "4768.37");
 
-    pages.overview->resize(pages.overview->minimumSize());
+    pages.overview->resize(pages.overview->sizeHint());
     showActive(pages.overview);
     EXPECT_FALSE(saveScreenshot(pages.overview, QStringLiteral("pages_overview")).isEmpty());
     pages.tabs.resize(pages.tabs.sizeHint());
     showActive(&pages.tabs);
     pages.tabs.setCurrentWidget(pages.settings);
-    EXPECT_FALSE(saveScreenshot(&pages.tabs, QStringLiteral("pages_settings_in_tabs")).isEmpty());
+    EXPECT_FALSE(saveScreenshot(&pages.tabs, QStringLiteral("pages_tabs_settings")).isEmpty());
 
     MessageBoxRecorder boxes;
     pages.overview->resetCountButton()->click();
@@ -114,8 +109,7 @@ TEST_F(OverviewTest, ResetCountShowsZeroAtOnceAndTheServiceReadsZero)
     EXPECT_TRUE(buttonsEnabled(*pages.overview)) << "no confirmation, no waiting";
 }
 
-TEST_F(OverviewTest, WithoutAnEngineEachCommandSaysSoAndAsksForOneReconnection)
-{
+TEST_F(OverviewTest, WithoutAnEngineEachCommandSaysSoAndAsksForOneReconnection) {
     PagesHarness pages;
     MessageBoxRecorder boxes;
     pages.overview->scanNowButton()->click();
@@ -132,8 +126,7 @@ TEST_F(OverviewTest, WithoutAnEngineEachCommandSaysSoAndAsksForOneReconnection)
     EXPECT_TRUE(buttonsEnabled(*pages.overview));
 }
 
-TEST_F(OverviewTest, AFailedCallDropsTheEngineReportsAndAsksForReconnection)
-{
+TEST_F(OverviewTest, AFailedCallDropsTheEngineReportsAndAsksForReconnection) {
     PagesHarness pages;
     ASSERT_TRUE(pages.link.createEngine());
     pages.load();
@@ -167,8 +160,7 @@ TEST_F(OverviewTest, AFailedCallDropsTheEngineReportsAndAsksForReconnection)
 
 // The service started by hand with a long pause before its scan, so that it is
 // still busy when the pages load.
-TEST(OverviewBusyTest, LoadingWhileTheServiceScansDisablesBothButtonsUntilItEnds)
-{
+TEST(OverviewBusyTest, LoadingWhileTheServiceScansDisablesBothButtonsUntilItEnds) {
     ServiceEnvironment service(ServiceEnvironment::Options{false});
     service.applyToProcess();
     Env env;

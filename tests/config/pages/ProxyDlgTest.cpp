@@ -2,6 +2,7 @@
 
 #include "CProxyDlg.h"
 #include "MessageBoxes.h"
+#include "PageTestSupport.h"
 #include "Screenshots.h"
 #include "Spin.h"
 
@@ -17,8 +18,7 @@ namespace {
 class ProxyDlgTest : public ::testing::Test {
 protected:
     // Opens the dialog without blocking, as exec() would show it.
-    void open()
-    {
+    void open() {
         dlg.open();
         ASSERT_TRUE(spinUntil([&] { return dlg.isVisible(); }, 5000));
     }
@@ -26,8 +26,7 @@ protected:
         bool system, server, port;
         bool operator==(const Enabled&) const = default;
     };
-    Enabled enabled() const
-    {
+    Enabled enabled() const {
         return {dlg.useSystemBox()->isEnabled(), dlg.serverEdit()->isEnabled(),
                 dlg.portEdit()->isEnabled()};
     }
@@ -35,8 +34,7 @@ protected:
     CProxyDlg dlg;
 };
 
-TEST_F(ProxyDlgTest, EnablingFollowsBothFlags)
-{
+TEST_F(ProxyDlgTest, EnablingFollowsBothFlags) {
     open();
     EXPECT_EQ(dlg.windowTitle(), "Morrowick proxy settings");
     EXPECT_EQ(enabled(), (Enabled{false, false, false})) << "both flags off";
@@ -59,8 +57,7 @@ TEST_F(ProxyDlgTest, EnablingFollowsBothFlags)
     dlg.reject();
 }
 
-TEST_F(ProxyDlgTest, OkTrimsTheStoredTextsAndWarnsAboutEmptyFields)
-{
+TEST_F(ProxyDlgTest, OkTrimsTheStoredTextsAndWarnsAboutEmptyFields) {
     dlg.m_bUseProxy = true;
     open();
     dlg.serverEdit()->setText(QStringLiteral("  proxy.example.org \t"));
@@ -98,16 +95,14 @@ TEST_F(ProxyDlgTest, OkTrimsTheStoredTextsAndWarnsAboutEmptyFields)
     EXPECT_EQ(dlg.portEdit()->validator()->validate(port, pos), QValidator::Invalid);
 }
 
-TEST_F(ProxyDlgTest, WithBothFlagsOffOkClosesWhateverTheFieldsHold)
-{
+TEST_F(ProxyDlgTest, WithBothFlagsOffOkClosesWhateverTheFieldsHold) {
     open();
     dlg.okButton()->click();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
 }
 
-TEST_F(ProxyDlgTest, CancelRestoresBothFlagsButKeepsTextReadOnAClick)
-{
+TEST_F(ProxyDlgTest, CancelRestoresBothFlagsButKeepsTextReadOnAClick) {
     open();
     dlg.serverEdit()->setText(QStringLiteral("typed.before"));
     dlg.portEdit()->setText(QStringLiteral("8080"));
@@ -130,8 +125,7 @@ TEST_F(ProxyDlgTest, CancelRestoresBothFlagsButKeepsTextReadOnAClick)
     EXPECT_TRUE(dlg.m_bUseProxy);
 }
 
-TEST_F(ProxyDlgTest, SystemSettingsAreNotReadAgainWhenTheFlagWasOnAtOpening)
-{
+TEST_F(ProxyDlgTest, SystemSettingsAreNotReadAgainWhenTheFlagWasOnAtOpening) {
     dlg.m_bUseProxy = true;
     dlg.m_bUseSystemProxy = true;
     dlg.m_strSysServer = QStringLiteral("read.at.connection:1");
@@ -144,8 +138,31 @@ TEST_F(ProxyDlgTest, SystemSettingsAreNotReadAgainWhenTheFlagWasOnAtOpening)
     EXPECT_EQ(dlg.m_strSysServer, "read.at.connection:1");
 }
 
-TEST_F(ProxyDlgTest, ScreenshotOfTheProxyDialog)
-{
+TEST_F(ProxyDlgTest, SwitchingTheSystemSettingsOnReadsThemAtOkAndAFailureKeepsTheDialogOpen) {
+    dlg.m_bUseProxy = true;
+    setSystemProxy(QString(), QString(), true);
+    open();
+    dlg.useSystemBox()->click();
+    QString text, caption;
+    auto box = answerNextMessageBox(QMessageBox::Ok, &text, &caption);
+    dlg.okButton()->click();
+    ASSERT_TRUE(box->answered);
+    EXPECT_EQ(caption, "Error!");
+    EXPECT_EQ(text, "Can't get IE proxy configuration from Registry.");
+    EXPECT_TRUE(dlg.isVisible());
+
+    setSystemProxy(QStringLiteral("http://sys.example.org:3128"), QStringLiteral(".example.org"));
+    dlg.okButton()->click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg.m_bUseSystemProxy);
+    EXPECT_EQ(dlg.m_dwSysAccessType, 3u);
+    EXPECT_EQ(dlg.m_strSysServer, "http://sys.example.org:3128");
+    EXPECT_EQ(dlg.m_strSysBypass, ".example.org");
+    setSystemProxy(QString());
+}
+
+TEST_F(ProxyDlgTest, ScreenshotOfTheProxyDialog) {
     dlg.m_bUseProxy = true;
     dlg.m_strServer = QStringLiteral("proxy.example.org");
     dlg.m_strPort = QStringLiteral("3128");

@@ -25,8 +25,7 @@ const QString kWarningText =
 class SettingsPageTest : public ::testing::Test {
 protected:
     // Types a folder and moves the focus away, as a user tabbing on would.
-    void typeFolder(const QString& text)
-    {
+    void typeFolder(const QString& text) {
         page.folderEdit()->setText(text);
         moveFocus(page.folderEdit(), page.otherTypesEdit());
     }
@@ -35,8 +34,7 @@ protected:
     ScratchDir scratch;
 };
 
-TEST_F(SettingsPageTest, FolderIsCheckedOnFocusLossOnlyWhenItChanged)
-{
+TEST_F(SettingsPageTest, FolderIsCheckedOnFocusLossOnlyWhenItChanged) {
     const QString gone = scratch.path("gone");
     ASSERT_TRUE(QDir().mkdir(gone));
     page.SetFolder(gone);
@@ -78,8 +76,7 @@ TEST_F(SettingsPageTest, FolderIsCheckedOnFocusLossOnlyWhenItChanged)
     }
 }
 
-TEST_F(SettingsPageTest, AnAgeOutsideTheRangeLeavesNoRadioChecked)
-{
+TEST_F(SettingsPageTest, AnAgeOutsideTheRangeLeavesNoRadioChecked) {
     for (qint32 age = 0; age <= 5; ++age) {
         page.SetDeleteAge(age);
         EXPECT_TRUE(page.ageButton(age)->isChecked());
@@ -98,8 +95,7 @@ TEST_F(SettingsPageTest, AnAgeOutsideTheRangeLeavesNoRadioChecked)
     EXPECT_EQ(page.GetDeleteAge(), 4);
 }
 
-TEST_F(SettingsPageTest, FileTypeBoxesFollowTheTextAndBuildItBack)
-{
+TEST_F(SettingsPageTest, FileTypeBoxesFollowTheTextAndBuildItBack) {
     page.ApplyFileTypes(".dwl2");
     EXPECT_TRUE(page.fileTypeBox(1)->isChecked());
     EXPECT_TRUE(page.fileTypeBox(2)->isChecked());
@@ -114,8 +110,7 @@ TEST_F(SettingsPageTest, FileTypeBoxesFollowTheTextAndBuildItBack)
     EXPECT_EQ(page.fileTypeBox(6)->text(), "*.0*.rvt");
 }
 
-TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffers)
-{
+TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffers) {
     int changes = 0;
     QObject::connect(&page, &CSettingsDlg::settingsChanged, [&] { ++changes; });
     const double stored = toOleDate(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
@@ -142,14 +137,13 @@ TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffe
     EXPECT_EQ(changes, 2);
 }
 
-TEST_F(SettingsPageTest, ScreenshotOfTheSettingsTab)
-{
+TEST_F(SettingsPageTest, ScreenshotOfTheSettingsTab) {
     page.SetFolder(QStringLiteral("/home/drawings/Projects"));
     page.ApplyFileTypes(".bak,.dwl,.dwl2,.rvt");
     page.SetOtherFileTypes(QStringLiteral(".tmp,.old"));
     page.SetDeleteAge(2);
     page.setStartTime(toOleDate(QDateTime(QDate(2026, 12, 8), QTime(21, 15))));
-    page.resize(page.minimumSize());
+    page.resize(page.sizeHint());
     showActive(&page);
     const QString path = saveScreenshot(&page, QStringLiteral("pages_settings"));
     EXPECT_FALSE(path.isEmpty());
