@@ -167,7 +167,7 @@ TEST(OverviewBusyTest, LoadingWhileTheServiceScansDisablesBothButtonsUntilItEnds
     for (const auto& [name, value] : service.env())
         if (name != "MW_SCAN_PAUSE_MS")
             env.emplace_back(name, value);
-    env.emplace_back("MW_SCAN_PAUSE_MS", "3000");
+    env.emplace_back("MW_SCAN_PAUSE_MS", "5000"); // the longest it takes
     Child mwservice({kMwService, "--bus=session"}, env);
     ASSERT_TRUE(spinUntil([&] { return service.servicePid() > 0; }, 30000));
     ASSERT_TRUE(service.callEngine({"scanNow"}));
