@@ -21,8 +21,7 @@
 
 namespace {
 
-std::string windowTitle(xcb_connection_t* c, xcb_window_t window)
-{
+std::string windowTitle(xcb_connection_t* c, xcb_window_t window) {
     auto* reply = xcb_get_property_reply(
         c, xcb_get_property(c, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 64), nullptr);
     std::string text;
@@ -34,8 +33,7 @@ std::string windowTitle(xcb_connection_t* c, xcb_window_t window)
 }
 
 // Waits for the MapNotify of the window titled "Morrowick"; false after 30 s.
-bool waitForWindow(xcb_connection_t* c)
-{
+bool waitForWindow(xcb_connection_t* c) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     pollfd pfd{xcb_get_file_descriptor(c), POLLIN, 0};
     while (std::chrono::steady_clock::now() < deadline) {
@@ -53,8 +51,7 @@ bool waitForWindow(xcb_connection_t* c)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s DISPLAY RUNS PROGRAM [ARGS...]\n", argv[0]);
         return 2;
