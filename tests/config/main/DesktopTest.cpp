@@ -165,6 +165,15 @@ TEST_F(WithTrayHost, TheTrayItemShowsTheWindowHidesItOnCloseAndExitsWith255) {
     ASSERT_TRUE(click(tray, tray.entries[0].first));
     EXPECT_TRUE(viewableSoon());
 
+    // Minimising saves and hides to the tray as well; a click brings it back.
+    ASSERT_TRUE(service.setConfig("ContactEmail", "s", "changed@minimised"));
+    ASSERT_TRUE(display.iconify(kTitle));
+    EXPECT_TRUE(spinUntil([&] { return service.getConfig("ContactEmail") == "s \"\""; }, 20000))
+        << service.getConfig("ContactEmail");
+    EXPECT_FALSE(display.isViewable(kTitle));
+    ASSERT_TRUE(activate(tray));
+    EXPECT_TRUE(viewableSoon());
+
     // "Exit" saves, removes the icon and ends with 255.
     ASSERT_TRUE(service.setConfig("ContactEmail", "s", "changed@again"));
     ASSERT_TRUE(click(tray, tray.entries[2].first));

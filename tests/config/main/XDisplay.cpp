@@ -132,4 +132,20 @@ bool XDisplay::sendClose(const std::string& wanted) const {
     return sent;
 }
 
+bool XDisplay::iconify(const std::string& wanted) const {
+    Connection x(m_name);
+    if (!x.ok())
+        return false;
+    bool done = false;
+    const xcb_atom_t wmState = atom(x.c, "WM_STATE");
+    for (const xcb_window_t window : windowsTitled(x.c, wanted)) {
+        const uint32_t iconic[2] = {3, XCB_NONE}; // IconicState, no icon window
+        xcb_change_property(x.c, XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2, iconic);
+        xcb_unmap_window(x.c, window);
+        done = true;
+    }
+    xcb_flush(x.c);
+    return done;
+}
+
 } // namespace MW::Test

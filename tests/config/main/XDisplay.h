@@ -26,6 +26,10 @@ public:
     // close box does.
     bool sendClose(const std::string& title) const;
 
+    // Iconifies the mapped windows with this title as a window manager does:
+    // the ICCCM state becomes Iconic.
+    bool iconify(const std::string& title) const;
+
 private:
     std::string m_name;
     std::unique_ptr<Child> m_server;
