@@ -90,7 +90,7 @@ void CMainDlg::installTray() {
     // reachable through the task bar instead (see changeEvent and main).
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    m_trayMenu = std::make_unique<QMenu>();
+    m_trayMenu = new QMenu(this);
     QAction* show = m_trayMenu->addAction(kShowCommand);
     m_trayMenu->addSeparator();
     QAction* exit = m_trayMenu->addAction(kExitCommand);
@@ -100,7 +100,7 @@ void CMainDlg::installTray() {
 
     m_tray = new QSystemTrayIcon(appIcon(), this);
     m_tray->setToolTip(kTrayTip);
-    m_tray->setContextMenu(m_trayMenu.get());
+    m_tray->setContextMenu(m_trayMenu);
     // A status-notifier host reports a click as the item's activation and
     // knows no double click; both show the window.
     connect(m_tray, &QSystemTrayIcon::activated, this,
@@ -115,9 +115,12 @@ void CMainDlg::removeTray() {
     if (!m_tray)
         return;
     m_tray->hide();
-    delete m_tray;
+    // Exit runs inside the menu's own signal: both go once it has returned
+    // (or with the window, their parent).
+    m_tray->deleteLater();
+    m_trayMenu->deleteLater();
     m_tray = nullptr;
-    m_trayMenu.reset();
+    m_trayMenu = nullptr;
 }
 
 void CMainDlg::Show() {

@@ -73,7 +73,7 @@ public:
     CTrayNotificationDlg& notification() { return *m_notification; }
     QTabWidget* tabs() const { return m_tabs; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
-    QMenu* trayMenu() const { return m_trayMenu.get(); }
+    QMenu* trayMenu() const { return m_trayMenu; }
 
     static const QString kTitle;
     static const QString kTrayTip;
@@ -111,7 +111,7 @@ private:
     std::unique_ptr<CTrayNotificationDlg> m_notification;
     std::unique_ptr<SettingsTransfer> m_transfer;
     QSystemTrayIcon* m_tray = nullptr;
-    std::unique_ptr<QMenu> m_trayMenu;
+    QMenu* m_trayMenu = nullptr;
     std::optional<int> m_exitStatus;
     int m_nConnecting = 0;
     bool m_bHidingToTray = false;
