@@ -105,47 +105,4 @@ bool XDisplay::isViewable(const std::string& wanted) const {
     return false;
 }
 
-bool XDisplay::sendClose(const std::string& wanted) const {
-    Connection x(m_name);
-    if (!x.ok())
-        return false;
-    bool sent = false;
-    for (const xcb_window_t window : windowsTitled(x.c, wanted)) {
-        auto* attributes =
-            xcb_get_window_attributes_reply(x.c, xcb_get_window_attributes(x.c, window), nullptr);
-        const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(attributes);
-        if (!viewable)
-            continue;
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = window;
-        event.type = atom(x.c, "WM_PROTOCOLS");
-        event.data.data32[0] = atom(x.c, "WM_DELETE_WINDOW");
-        event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(x.c, 0, window, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char*>(&event));
-        sent = true;
-    }
-    xcb_flush(x.c);
-    return sent;
-}
-
-bool XDisplay::iconify(const std::string& wanted) const {
-    Connection x(m_name);
-    if (!x.ok())
-        return false;
-    bool done = false;
-    const xcb_atom_t wmState = atom(x.c, "WM_STATE");
-    for (const xcb_window_t window : windowsTitled(x.c, wanted)) {
-        const uint32_t iconic[2] = {3, XCB_NONE}; // IconicState, no icon window
-        xcb_change_property(x.c, XCB_PROP_MODE_REPLACE, window, wmState, wmState, 32, 2, iconic);
-        xcb_unmap_window(x.c, window);
-        done = true;
-    }
-    xcb_flush(x.c);
-    return done;
-}
-
 } // namespace MW::Test

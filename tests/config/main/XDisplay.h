@@ -22,13 +22,6 @@ public:
 
     // Whether a top-level window with this title exists and is mapped.
     bool isViewable(const std::string& title) const;
-    // Asks the mapped windows with this title to close, as a window manager's
-    // close box does.
-    bool sendClose(const std::string& title) const;
-
-    // Iconifies the mapped windows with this title as a window manager does:
-    // the ICCCM state becomes Iconic.
-    bool iconify(const std::string& title) const;
 
 private:
     std::string m_name;
