@@ -85,7 +85,7 @@ void CCleaner::openUndeletedList() {
 void CCleaner::addUndeleted(std::string_view path) {
     if (!m_pUndeletedList)
         return;
-    std::string line = Common::toLatin1(path);
+    std::string line = Common::toLatin1(Common::withControlsMarked(path));
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_pUndeletedList);
     ++m_nUndeleted;
@@ -107,7 +107,7 @@ void CCleaner::scanFolder(const std::string& folder, const std::string& types,
     pass.others = others;
     pass.minimumAge = minimumAge;
     pass.path = folder;
-    logWrite("Scanning !" + folder);
+    logWrite("Scanning !" + Common::withControlsMarked(folder));
     if (!mayList(folder))
         return;
     Platform::CDirectory root;
@@ -116,7 +116,7 @@ void CCleaner::scanFolder(const std::string& folder, const std::string& types,
 }
 
 void CCleaner::scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass) {
-    logWrite("Scanning !" + pass.path);
+    logWrite("Scanning !" + Common::withControlsMarked(pass.path));
     if (!mayList(pass.path) || pass.depth >= kMaxDepth)
         return;
     Platform::CDirectory folder;
@@ -197,10 +197,10 @@ void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
     if (deleted) {
         CSettings::getInstance()->addCleanedSpace(info->size);
         fireEvent(eFE_UpdateCleanedSpace, kUpdateFailure);
-        logWrite("File has been deleted: " + path);
+        logWrite("File has been deleted: " + Common::withControlsMarked(path));
     } else {
         addUndeleted(path);
-        logWrite("File has not been deleted: " + path);
+        logWrite("File has not been deleted: " + Common::withControlsMarked(path));
     }
 }
 
