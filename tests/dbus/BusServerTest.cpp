@@ -1,6 +1,7 @@
 #include "BusHarness.h"
 #include "CSettings.h"
 
+#include <climits>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -84,13 +85,37 @@ TEST_F(BusServer, BadInputIsRefusedClearlyOrStoredIntact) {
     const std::string odd = "--/tmp/\"quoted\" ünïcödé 日本\ttab";
     EXPECT_EQ(set("ContactName", {"s", odd}).status, 0);
     EXPECT_EQ(CSettings::getInstance()->getContactName(), odd);
-    // Far beyond a command line: through a second sdbus-c++ connection.
-    const std::string huge(8 << 20, 'h');
+    // Texts up to their bound are kept whole; a longer one is refused and changes
+    // nothing. (Far beyond a command line: through a second sdbus-c++ connection.)
     auto client = sdbus::createSessionBusConnectionWithAddress(m_bus.address());
     auto proxy = sdbus::createProxy(*client, kService, kConfig);
-    proxy->setProperty("ProxySysBypass").onInterface(kIConfig).toValue(huge);
-    const std::string back = proxy->getProperty("ProxySysBypass").onInterface(kIConfig);
-    EXPECT_EQ(back, huge);
+    const auto setText = [&](const char* name, const std::string& value) -> std::string {
+        try {
+            proxy->setProperty(name).onInterface(kIConfig).toValue(value);
+            return "";
+        } catch (const sdbus::Error& e) {
+            return e.getName();
+        }
+    };
+    const auto getText = [&](const char* name) -> std::string {
+        return proxy->getProperty(name).onInterface(kIConfig);
+    };
+    const std::string longest(64 * 1024, 'h');
+    EXPECT_EQ(setText("ProxySysBypass", longest), "");
+    EXPECT_EQ(getText("ProxySysBypass"), longest);
+    for (const std::size_t size : {64 * 1024 + 1, 8 << 20})
+        EXPECT_EQ(setText("ProxySysBypass", std::string(size, 'x')),
+                  "org.freedesktop.DBus.Error.InvalidArgs")
+            << size;
+    EXPECT_EQ(getText("ProxySysBypass"), longest);
+    // A folder as long as the platform can name it; one byte more is refused.
+    const std::string folder = "/" + std::string(PATH_MAX - 2, 'f');
+    EXPECT_EQ(setText("ScanFolder", folder), "");
+    EXPECT_EQ(setText("ScanFolder", folder + "f"), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(getText("ScanFolder"), folder);
+    // What counts is the text up to its first NUL.
+    EXPECT_EQ(setText("ContactName", "ok" + std::string(1, '\0') + std::string(70000, 'z')), "");
+    EXPECT_EQ(getText("ContactName"), "ok");
 
     // Wrong arguments and unknown members are errors, and the service carries on.
     EXPECT_NE(busctl(m_bus, {"call", kService, kEngine, kIEngine, "fireEvent", "s", "x"}).status,
