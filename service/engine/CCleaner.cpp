@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace MW {
 namespace {
@@ -92,9 +93,19 @@ void CCleaner::stop() {
 }
 
 void CCleaner::update(std::int32_t code) {
-    // A request during a cycle is dropped: the cycle arms the timer when it ends.
-    if (m_bBusy.load())
-        return;
+    {
+        std::lock_guard lock(m_requestMutex);
+        if (m_bBusy.load()) {
+            // A request during a cycle is dropped: the cycle arms the timer when it
+            // ends. Once clients were told the scan finished, they may ask again
+            // at once, and that request must not be lost.
+            if (m_bFinishing) {
+                m_bKeptScanNow = m_bKeptScanNow || code == eSE_ScanNow;
+                m_bKeptStartTime = m_bKeptStartTime || code == eSE_StartTimeChanged;
+            }
+            return;
+        }
+    }
     if (code == eSE_StartTimeChanged)
         setTimer();
     else if (code == eSE_ScanNow)
@@ -148,6 +159,10 @@ void CCleaner::runCycle() {
         return;
     }
     settings->setLastScan(OleDate::formatMDY(Clock::nowLocal()));
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_bFinishing = true;
+    }
     // Clients handling scanFinished still see the busy state.
     fireEvent(eFE_ScanFinished, {});
     settings->setActivityState(eAS_Idle);
@@ -157,7 +172,19 @@ void CCleaner::runCycle() {
     setTimer();
     // A finished scan is worth reading at once, not only when the buffer fills.
     CLog::getInstance()->flush();
-    m_bBusy.store(false);
+    bool scanNow = false;
+    bool startTime = false;
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_bBusy.store(false);
+        m_bFinishing = false;
+        std::swap(scanNow, m_bKeptScanNow);
+        std::swap(startTime, m_bKeptStartTime);
+    }
+    if (scanNow)
+        setTimerNow();
+    else if (startTime)
+        setTimer();
 }
 
 void CCleaner::fireEvent(EFireEvent event, std::string_view failurePrefix) {

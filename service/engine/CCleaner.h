@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -43,7 +44,9 @@ public:
     void stop();
 
     // eSE_StartTimeChanged re-arms for the next start, eSE_ScanNow for at once; both
-    // only while no cycle runs. Returns without waiting for the cleaner thread.
+    // only while no cycle runs. A request made once the cycle has told its clients
+    // that it finished is kept and carried out when the cycle has armed the timer.
+    // Returns without waiting for the cleaner thread.
     void update(std::int32_t code) override;
     bool isBusy() const { return m_bBusy.load(); }
 
@@ -81,6 +84,11 @@ private:
     Platform::CWaitableTimer m_hTimer;
     std::atomic<IMWEventDispatcher*> m_pIMWEventDispatcher{nullptr};
     std::atomic<bool> m_bBusy{false};
+    // From scanFinished to the end of the cycle: requests are kept, not dropped.
+    std::mutex m_requestMutex;
+    bool m_bFinishing = false;
+    bool m_bKeptScanNow = false;
+    bool m_bKeptStartTime = false;
     std::atomic<bool> m_bStop{false};
     std::atomic<std::int64_t> m_nScanPauseMs{5000};
     // The undeleted-files list; touched only by the cleaner thread.

@@ -11,6 +11,7 @@
 #include <future>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <thread>
 
 namespace MW::Test {
 namespace {
@@ -150,6 +151,33 @@ TEST_F(CCleanerCycleTest, RequestsDuringACycleAreDroppedWithoutWaiting) {
     EXPECT_EQ(countLines("CCleaner: Timer set to: "), timers + 1);
     settings->setStartTime(settings->getStartTime());
     EXPECT_EQ(countLines("CCleaner: Timer set to: "), timers + 1);
+}
+
+TEST_F(CCleanerCycleTest, ScanNowAfterScanFinishedRunsEvenBeforeTheCycleHasEnded) {
+    CSettings* settings = CSettings::getInstance();
+    // The request arrives in the last steps of the cycle: clients were told the scan
+    // finished and the state is idle, but the cycle has not armed its timer yet.
+    // The totals entry reads the clock there, so the clock is where it is sent from.
+    std::atomic<bool> sent{false};
+    Clock::setNowForTesting([&] {
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
+        if (!sent && m_recorder.count(eFE_ScanFinished) == 1 &&
+            settings->getActivityState() == eAS_Idle && m_pCleaner->isBusy()) {
+            sent = true;
+            std::thread client([&] { settings->notifyScanNow(); });
+            client.join();
+        }
+        return now;
+    });
+    startAndWait();
+    settings->notifyScanNow();
+    ASSERT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanFinished) >= 1; }));
+    ASSERT_TRUE(waitUntil([&] { return sent.load(); }));
+    EXPECT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanStarted) == 2; }, 20));
+    EXPECT_TRUE(waitForCycles(2));
+    EXPECT_EQ(countLines("CCleaner: TimerNow set to: "), 2u);
 }
 
 TEST_F(CCleanerCycleTest, EmptyTypeListsStillCompleteTheCycle) {
