@@ -134,6 +134,8 @@ void CCleaner::run() {
 void CCleaner::runCycle() {
     CSettings* settings = CSettings::getInstance();
     m_bBusy.store(true);
+    // A scan can write an entry per file: the size rule applies before each one.
+    CLog::getInstance()->limitSize();
     logWrite("CCleaner: Starting the scanning process!");
     openUndeletedList();
     settings->setUndeletedCount(m_nUndeleted);

@@ -1,6 +1,7 @@
 // The cleaner thread: scan cycles, the daily timer, requests while busy, and the
 // end of the thread.
 
+#include "CLog.h"
 #include "CSettings.h"
 #include "CleanerFixture.h"
 #include "OleDate.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <future>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -178,6 +180,24 @@ TEST_F(CCleanerCycleTest, ScanNowAfterScanFinishedRunsEvenBeforeTheCycleHasEnded
     EXPECT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanStarted) == 2; }, 20));
     EXPECT_TRUE(waitForCycles(2));
     EXPECT_EQ(countLines("CCleaner: TimerNow set to: "), 2u);
+}
+
+TEST_F(CCleanerCycleTest, ALogPastItsLimitIsMovedAsideBeforeTheScan) {
+    startAndWait();
+    CLog::getInstance()->flush();
+    // Grown while the service ran, for example by an earlier scan.
+    {
+        std::ofstream grow(m_dir / "mwservice.log", std::ios::app | std::ios::binary);
+        grow << std::string(CLog::kMaxSize, 'g') << '\n';
+    }
+    CSettings::getInstance()->notifyScanNow();
+    ASSERT_TRUE(waitForCycles(1));
+    const auto log = logLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "CCleaner: Starting the scanning process!");
+    const std::string previous = readFile(m_dir / "mwservice.log.1");
+    EXPECT_GT(previous.size(), static_cast<std::size_t>(CLog::kMaxSize));
+    EXPECT_EQ(previous.rfind("CCleaner: Thread started!", 0), 0u);
 }
 
 TEST_F(CCleanerCycleTest, EmptyTypeListsStillCompleteTheCycle) {
