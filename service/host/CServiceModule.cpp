@@ -6,6 +6,7 @@
 #include "CSettings.h"
 #include "DataFiles.h"
 #include "FileOps.h"
+#include "FileReplace.h"
 #include "Systemd.h"
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -64,7 +65,7 @@ int CServiceModule::start() {
         m_journal.error("The service loop failed");
         stopSequence();
     }
-    ok = ok && !m_bBusLost;
+    ok = ok && !m_bBusLost && !m_bSaveFailed;
 
     // Off the bus: the name is released and the objects are gone.
     m_pBusServer.reset();
@@ -120,6 +121,9 @@ void CServiceModule::dispatchBus() {
 
 void CServiceModule::serviceBody() {
     const std::string& dir = m_setup.stateDir;
+    // Saves cut short by a kill leave their temporary files behind; only this
+    // instance (it owns the bus name) saves here.
+    Platform::removeStaleTempFiles(dir);
     CSettings* settings = CSettings::getInstance();
     settings->loadFromFile(dir + "/settings.mwk");
     settings->setUndeletedLog(dir + "/undeleted.tmp");
@@ -150,7 +154,7 @@ void CServiceModule::stopSequence() {
     m_cleaner.stop();
     m_cleaner.setEventDispatcher(nullptr);
     m_pMorrowick.reset();
-    CSettings::getInstance()->saveToFile();
+    m_bSaveFailed = !saveSettings();
     CSettings::destroyInstance();
     logWrite("---------- Service stopped! ----------");
     CLog::destroyInstance();
@@ -158,11 +162,23 @@ void CServiceModule::stopSequence() {
     m_loop.quit();
 }
 
+bool CServiceModule::saveSettings() {
+    CSettings* settings = CSettings::getInstance();
+    const std::error_code error = settings->saveToFile();
+    if (!error)
+        return true;
+    // The log has the settings' own entry; the reason goes where an administrator
+    // looks first.
+    m_journal.error("The settings could not be saved to " + settings->getSettingsPath() + ": " +
+                    error.message());
+    return false;
+}
+
 void CServiceModule::suspendSequence() {
     if (m_bStopped)
         return;
     m_cleaner.cancelTimer();
-    CSettings::getInstance()->saveToFile();
+    saveSettings();
     logWrite("---------- Service has been suspended per Hibernate! ----------");
     // The machine may not come back; what the log holds so far should be on disk.
     CLog::getInstance()->flush();

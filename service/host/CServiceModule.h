@@ -41,6 +41,8 @@ private:
     void dispatchBus();
     void serviceBody();
     void stopSequence();
+    // Saves the settings; a failure is also reported with its reason. False then.
+    bool saveSettings();
     void suspendSequence();
     void resumeSequence();
     void onSignal(ESignalRequest request);
@@ -57,6 +59,7 @@ private:
     std::shared_ptr<Objects::CMorrowick> m_pMorrowick;
     bool m_bStopped = false;
     bool m_bBusLost = false;
+    bool m_bSaveFailed = false; // the stop's save: the run ends with failure
 };
 
 } // namespace MW::Host

@@ -6,12 +6,14 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sdbus-c++/sdbus-c++.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace MW::Test {
@@ -101,6 +103,63 @@ TEST(Run, LosingItsBusSavesTheSettingsAndEndsWithFailure) {
     bus.reset();
     EXPECT_EQ(service.wait(60), 1);
     EXPECT_NE(readFile(sandbox.file("settings.mwk")).find(utf16(u"Kept")), std::string::npos);
+}
+
+TEST(Run, AStopWhoseSaveFailsSaysWhyAndEndsWithFailure) {
+    Sandbox sandbox;
+    TestBus bus;
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    auto run = std::async(std::launch::async, [&] {
+        return runCommand({kMwService, "--bus=session"}, env, 120);
+    });
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    const int pid = ownerPid(bus.address());
+    const std::string saved = readFile(sandbox.file("settings.mwk"));
+    ASSERT_TRUE(setProperty(bus.address(), kConfig, kConfigIface, "ContactName",
+                            {"s", std::string(5000, 'c')}));
+    // Files may no longer grow past 4 KiB, as on a full disk: the log still fits,
+    // the settings no longer do.
+    ASSERT_EQ(runCommand({"prlimit", "--pid", std::to_string(pid), "--fsize=4096:4096"}).status, 0);
+    ::kill(pid, SIGTERM);
+    const auto result = run.get();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("The settings could not be saved to " + sandbox.file("settings.mwk") +
+                              ": File too large"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(splitLines(result.out).back(), "Service stopped");
+    EXPECT_EQ(readFile(sandbox.file("settings.mwk")), saved);
+    const auto log = splitLines(readFile(sandbox.file("mwservice.log")));
+    const int failed = findLine(log, "CSettings::saveToFile(): Exception in text_oarchive");
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(findLine(log, "---------- Service stopped! ----------", failed), failed);
+    for (const auto& entry : std::filesystem::directory_iterator(sandbox.stateDir()))
+        EXPECT_NE(entry.path().filename().string().rfind(".mwtmp-", 0), 0u) << entry.path();
+}
+
+TEST(Run, StartRemovesTemporaryFilesThatKilledSavesLeftBehind) {
+    Sandbox sandbox;
+    TestBus bus;
+    ASSERT_EQ(::mkdir(sandbox.stateDir().c_str(), 0755), 0);
+    // A process that has ended, and one that still runs (this test).
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string stale = sandbox.file(".mwtmp-" + std::to_string(ended) + "-3");
+    const std::string live = sandbox.file(".mwtmp-" + std::to_string(::getpid()) + "-0");
+    const std::string other = sandbox.file(".mwtmp-notours");
+    for (const auto& file : {stale, live, other})
+        writeFile(file, "22 serialization::archive 9 0 0 1 /");
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    Child service({kMwService, "--bus=session"}, env);
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
+    EXPECT_FALSE(exists(stale));
+    EXPECT_TRUE(exists(live));
+    EXPECT_TRUE(exists(other));
 }
 
 // Plays logind on a private bus: hands out delay locks and announces sleep.
