@@ -86,6 +86,20 @@ void CCleaner::cancelTimer() {
     m_hTimer.cancel();
 }
 
+bool CCleaner::stop(milliseconds timeout) {
+    m_bStop.store(true);
+    m_hTimer.requestStop();
+    if (!started())
+        return true;
+    {
+        std::unique_lock lock(m_endMutex);
+        if (!m_endSignal.wait_for(lock, timeout, [this] { return m_bEnded; }))
+            return false;
+    }
+    join();
+    return true;
+}
+
 void CCleaner::stop() {
     m_bStop.store(true);
     m_hTimer.requestStop();
@@ -129,6 +143,9 @@ void CCleaner::run() {
         }
         runCycle();
     }
+    std::lock_guard lock(m_endMutex);
+    m_bEnded = true;
+    m_endSignal.notify_all();
 }
 
 void CCleaner::runCycle() {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -42,6 +43,11 @@ public:
     // Ends the thread and waits for it: a running pass stops at its next entry and
     // the cycle is abandoned with the list closed and the state idle. Idempotent.
     void stop();
+    // The same, but waits at most `timeout`: false when the thread has not ended by
+    // then (stuck in a call that does not return, such as one on a dead network
+    // file system). The thread is then left running and the cleaner must not be
+    // destroyed; the process can only end without it.
+    bool stop(std::chrono::milliseconds timeout);
 
     // eSE_StartTimeChanged re-arms for the next start, eSE_ScanNow for at once; both
     // only while no cycle runs. A request made once the cycle has told its clients
@@ -90,6 +96,10 @@ private:
     bool m_bKeptScanNow = false;
     bool m_bKeptStartTime = false;
     std::atomic<bool> m_bStop{false};
+    // Set when run() returns.
+    std::mutex m_endMutex;
+    std::condition_variable m_endSignal;
+    bool m_bEnded = false;
     std::atomic<std::int64_t> m_nScanPauseMs{5000};
     // The undeleted-files list; touched only by the cleaner thread.
     std::FILE* m_pUndeletedList = nullptr;

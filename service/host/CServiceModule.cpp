@@ -9,12 +9,17 @@
 #include "FileReplace.h"
 #include "Systemd.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <sdbus-c++/sdbus-c++.h>
 
 namespace MW::Host {
 namespace {
 
 constexpr int kExitFailure = 1;
+// How long a stop waits for the cleaner to end; systemd's stop time-out is longer.
+constexpr std::chrono::seconds kCleanerStopWait(10);
 
 const char* busName(EBusType bus) {
     return bus == EBusType::eBT_System ? "system" : "session";
@@ -71,6 +76,12 @@ int CServiceModule::start() {
     m_pBusServer.reset();
     m_pConnection.reset();
     m_journal.report(kJournalStopped);
+    if (m_bCleanerStuck) {
+        // Its thread cannot be joined, and the objects it uses must not be
+        // destroyed under it: the process ends here, its settings saved.
+        std::fflush(nullptr);
+        std::_Exit(kExitFailure);
+    }
     return ok ? 0 : kExitFailure;
 }
 
@@ -150,14 +161,26 @@ void CServiceModule::stopSequence() {
         return;
     m_bStopped = true;
     // The cleaner ends first, so that nothing touches the settings record or the
-    // log after they are destroyed below.
-    m_cleaner.stop();
-    m_cleaner.setEventDispatcher(nullptr);
-    m_pMorrowick.reset();
+    // log after they are destroyed below. A cleaner stuck in a hung file-system
+    // call must not cost the settings: they are saved without it, and everything
+    // it may still touch is left in place until the process ends.
+    m_bCleanerStuck = !m_cleaner.stop(kCleanerStopWait);
+    if (m_bCleanerStuck) {
+        m_journal.error("The cleaner did not end within " +
+                        std::to_string(kCleanerStopWait.count()) +
+                        " s; the settings are saved without waiting for it");
+    } else {
+        m_cleaner.setEventDispatcher(nullptr);
+        m_pMorrowick.reset();
+    }
     m_bSaveFailed = !saveSettings();
-    CSettings::destroyInstance();
+    if (!m_bCleanerStuck)
+        CSettings::destroyInstance();
     logWrite("---------- Service stopped! ----------");
-    CLog::destroyInstance();
+    if (m_bCleanerStuck)
+        CLog::getInstance()->flush();
+    else
+        CLog::destroyInstance();
     notifyServiceManager("STOPPING=1\nSTATUS=Stopping");
     m_loop.quit();
 }

@@ -59,7 +59,8 @@ private:
     std::shared_ptr<Objects::CMorrowick> m_pMorrowick;
     bool m_bStopped = false;
     bool m_bBusLost = false;
-    bool m_bSaveFailed = false; // the stop's save: the run ends with failure
+    bool m_bSaveFailed = false;   // the stop's save: the run ends with failure
+    bool m_bCleanerStuck = false; // the cleaner did not end at the stop
 };
 
 } // namespace MW::Host

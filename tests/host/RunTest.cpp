@@ -11,7 +11,10 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sdbus-c++/sdbus-c++.h>
+#include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -136,6 +139,49 @@ TEST(Run, AStopWhoseSaveFailsSaysWhyAndEndsWithFailure) {
     EXPECT_GT(findLine(log, "---------- Service stopped! ----------", failed), failed);
     for (const auto& entry : std::filesystem::directory_iterator(sandbox.stateDir()))
         EXPECT_NE(entry.path().filename().string().rfind(".mwtmp-", 0), 0u) << entry.path();
+}
+
+// Whether a thread of `pid` waits in the system call `number`.
+bool threadWaitsIn(int pid, long number) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::istringstream line(readFile(task.path() / "syscall"));
+        long current = -1;
+        if (line >> current && current == number)
+            return true;
+    }
+    return false;
+}
+
+TEST(Run, AStopDoesNotWaitForeverForAStuckScanAndStillSaves) {
+    Sandbox sandbox;
+    TestBus bus;
+    // A file-system call that does not return: opening the undeleted-files list,
+    // a pipe here that nobody reads, blocks the cleaner as a dead network mount
+    // would.
+    ASSERT_EQ(::mkdir(sandbox.stateDir().c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(sandbox.file("undeleted.tmp").c_str(), 0644), 0);
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    auto run = std::async(std::launch::async, [&] {
+        return runCommand({kMwService, "--bus=session"}, env, 120);
+    });
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    const int pid = ownerPid(bus.address());
+    ASSERT_TRUE(setProperty(bus.address(), kConfig, kConfigIface, "ContactName", {"s", "Kept"}));
+    ASSERT_EQ(busctl(bus.address(), {"call", kName, kEngine, kEngineIface, "scanNow"}).status, 0);
+    ASSERT_TRUE(waitUntil([&] { return threadWaitsIn(pid, SYS_openat); }));
+
+    ::kill(pid, SIGTERM);
+    const auto result = run.get();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("The cleaner did not end within 10 s"), std::string::npos)
+        << result.err;
+    EXPECT_EQ(splitLines(result.out).back(), "Service stopped");
+    EXPECT_NE(readFile(sandbox.file("settings.mwk")).find(utf16(u"Kept")), std::string::npos);
+    EXPECT_EQ(splitLines(readFile(sandbox.file("mwservice.log"))).back(),
+              "---------- Service stopped! ----------");
 }
 
 TEST(Run, StartRemovesTemporaryFilesThatKilledSavesLeftBehind) {
