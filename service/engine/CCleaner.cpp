@@ -20,9 +20,6 @@ constexpr milliseconds kTimerPeriod(86400000);
 // How long to back off when the platform refuses a wait, so a broken timer
 // cannot spin the thread.
 constexpr milliseconds kRetryPause(1000);
-// The range of dates OLE Automation knows.
-constexpr double kFirstOleDate = -657434.0;
-constexpr double kLastOleDate = 2958465.0;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
@@ -61,7 +58,7 @@ void CCleaner::setTimer() {
     const std::int64_t now = OleDate::toWallSeconds(Clock::nowLocal());
     double startTime = settings->getStartTime();
     // A start time outside the OLE range (never stored by a client) means midnight.
-    if (!std::isfinite(startTime) || startTime < kFirstOleDate || startTime > kLastOleDate)
+    if (!OleDate::isInRange(startTime))
         startTime = 0;
     const std::int64_t start = OleDate::toWallSeconds(startTime);
     const std::int64_t timeOfDay = start - floorDiv(start, kDay) * kDay;

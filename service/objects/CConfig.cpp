@@ -72,7 +72,8 @@ void CConfig::setStartTime(const StartTimeValue& value) {
     if (const double* asDate = std::get_if<double>(&value)) {
         date = *asDate;
     } else if (const std::string* asText = std::get_if<std::string>(&value)) {
-        const std::string text = uptoNul(*asText);
+        // Any length: a text that long is no date, and says so.
+        const std::string text = uptoNul(*asText, std::string::npos);
         const auto parsed = OleDate::parse(text);
         if (!parsed)
             typeMismatch(quoted(text) + " is not a date.");
@@ -83,7 +84,7 @@ void CConfig::setStartTime(const StartTimeValue& value) {
     }
     // Outside this range (or not a number) the cleaner's date arithmetic has no
     // meaning, so such a value is refused like a wrong type.
-    if (!std::isfinite(date) || date < kMinOleDate || date >= kMaxOleDate)
+    if (!OleDate::isInRange(date))
         typeMismatch("the date lies outside the years 100 to 9999.");
     settings().setStartTime(date);
 }

@@ -70,9 +70,4 @@ public:
 std::size_t maxScanFolderLength();
 inline constexpr std::size_t kMaxTextLength = 64 * 1024;
 
-// The OLE dates the service can compute with: 1 January 100 up to the end of
-// 31 December 9999.
-inline constexpr double kMinOleDate = -657434.0;
-inline constexpr double kMaxOleDate = 2958466.0; // exclusive
-
 } // namespace MW::Objects

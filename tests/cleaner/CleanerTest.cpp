@@ -371,6 +371,24 @@ TEST_F(CleanerTest, SetTimerChoosesTodayOrTomorrowAtTheStartTimeOfDay) {
     m_pCleaner->setTimer();
     EXPECT_EQ(logLines().back(), "CCleaner: Timer set to: 2022/1/1 0:0:0");
 
+    // Every start time a client may store counts with its time of day, up to the
+    // last moment of the year 9999.
+    for (const double start :
+         {at(9999, 12, 31, 12, 0, 0), at(9999, 12, 31, 23, 59, 59), at(100, 1, 1, 6, 30, 0)}) {
+        settings->storeStartTime(start);
+        setNow(at(2021, 3, 16, 1, 0, 0));
+        m_pCleaner->setTimer();
+        const std::tm due = OleDate::toTm(settings->getStartTime());
+        const std::tm wanted = OleDate::toTm(start);
+        EXPECT_EQ(due.tm_hour * 3600 + due.tm_min * 60 + due.tm_sec,
+                  wanted.tm_hour * 3600 + wanted.tm_min * 60 + wanted.tm_sec)
+            << logLines().back();
+        EXPECT_EQ(due.tm_mday, 16);
+    }
+    settings->storeStartTime(at(2021, 1, 1, 0, 0, 0));
+    setNow(at(2021, 12, 31, 23, 59, 59));
+    m_pCleaner->setTimer();
+
     // Scan now names the present moment and leaves the start time alone.
     m_pCleaner->setTimerNow();
     EXPECT_EQ(logLines().back(), "CCleaner: TimerNow set to: 2021/12/31 23:59:59");
