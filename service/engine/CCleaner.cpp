@@ -72,6 +72,19 @@ void CCleaner::setTimer() {
     m_hTimer.arm(Clock::localToUtcNowOffset(dueDate), kTimerPeriod);
 }
 
+void CCleaner::rearmForDueTime() {
+    // The wall clock was set. The due moment stays what it was, as an absolute
+    // timer keeps it: setting the clock back must not bring today's scan back,
+    // setting it forward past the due time must not skip the day.
+    const double due = CSettings::getInstance()->getStartTime();
+    if (!OleDate::isInRange(due))
+        return setTimer();
+    logWrite(timerEntry("CCleaner: Timer set to: ", due));
+    // Already past by the new clock: due at once (the epoch is past by any clock).
+    const std::int64_t dueUtc = due <= Clock::nowLocal() ? 0 : Clock::localToUtcNowOffset(due);
+    m_hTimer.arm(dueUtc, kTimerPeriod);
+}
+
 void CCleaner::setTimerNow() {
     const double now = Clock::nowLocal();
     logWrite(timerEntry("CCleaner: TimerNow set to: ", now));
@@ -134,8 +147,7 @@ void CCleaner::run() {
         if (m_bStop.load() || result == EWait::Stopped || result == EWait::Failed)
             break;
         if (result == EWait::ClockChanged) {
-            // The wall clock was set: recompute the due time instead of scanning now.
-            setTimer();
+            rearmForDueTime();
             continue;
         }
         runCycle();

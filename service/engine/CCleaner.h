@@ -81,6 +81,8 @@ private:
     struct SPass;
 
     void runCycle();
+    // After a wall-clock change: arms the timer for the due moment StartTime holds.
+    void rearmForDueTime();
     void fireEvent(EFireEvent event, std::string_view failurePrefix);
     void scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass);
     void scanEntries(Platform::CDirectory& folder, SPass& pass);

@@ -287,6 +287,58 @@ TEST_F(CCleanerCycleTest, ClockChangeReArmsTheTimerInsteadOfScanning) {
     EXPECT_EQ(settings->getStartTime(), due);
 }
 
+std::int64_t realNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+TEST_F(CCleanerCycleTest, ClockSetBackAfterTodaysScanKeepsTheDueDate) {
+    m_pClockGuard.reset();
+    m_pClockGuard = std::make_unique<CClockGuard>(true);
+    CSettings* settings = CSettings::getInstance();
+    // Today's scan ran an hour ago: the next one is due tomorrow at that time.
+    settings->storeStartTime(Clock::utcToLocalNowOffset(realNow() - 3600));
+    startAndWait();
+    m_pCleaner->setTimer();
+    const double due = settings->getStartTime();
+    ASSERT_GT(due, Clock::nowLocal() + 0.9);
+
+    // The clock is set back two hours, before the time of today's scan.
+    Clock::setNowForTesting([] { return realNow() - 7200; });
+    if (!stepClockForward())
+        GTEST_SKIP() << "this process may not set the clock";
+    ASSERT_TRUE(waitUntil([&] { return countLines("CCleaner: Timer set to: ") >= 2; }));
+    EXPECT_EQ(settings->getStartTime(), due);
+    EXPECT_FALSE(waitUntil([&] { return m_recorder.count(eFE_ScanStarted) > 0; },
+                           std::chrono::milliseconds(1500)))
+        << "today's scan ran a second time";
+}
+
+TEST_F(CCleanerCycleTest, ClockSetForwardPastTheDueTimeScansAtOnce) {
+    m_pClockGuard.reset();
+    m_pClockGuard = std::make_unique<CClockGuard>(true);
+    CSettings* settings = CSettings::getInstance();
+    makeFile(m_strRoot + "/a.bak", 1, kOld);
+    // Due in an hour.
+    settings->storeStartTime(Clock::utcToLocalNowOffset(realNow() + 3600));
+    startAndWait();
+    m_pCleaner->setTimer();
+    const double due = settings->getStartTime();
+    ASSERT_LT(due, Clock::nowLocal() + 0.1);
+
+    // The clock is set two hours forward, past the due time: the day's scan runs.
+    Clock::setNowForTesting([] { return realNow() + 7200; });
+    if (!stepClockForward())
+        GTEST_SKIP() << "this process may not set the clock";
+    ASSERT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanFinished) == 1; }, 20));
+    EXPECT_FALSE(exists(m_strRoot + "/a.bak"));
+    // Then the next one is due a day after the missed one.
+    ASSERT_TRUE(waitForCycles(1));
+    EXPECT_EQ(OleDate::toWallSeconds(settings->getStartTime()),
+              OleDate::toWallSeconds(due) + OleDate::kSecondsPerDay);
+}
+
 TEST_F(CCleanerCycleTest, StopEndsTheThreadWhereverItIs) {
     // While waiting for the timer.
     startAndWait();
