@@ -107,8 +107,8 @@ bool CServiceModule::publish() {
         m_journal.error(std::string("Could not publish the service's objects: ") + e.what());
         return false;
     }
-    m_journal.report(kJournalStarted);
-    notifyServiceManager("READY=1\nSTATUS=Running");
+    // Started and ready only once the name is ours: a second instance fails here
+    // without having claimed to run.
     try {
         m_pBusServer->requestName();
     } catch (const sdbus::Error& e) {
@@ -116,6 +116,8 @@ bool CServiceModule::publish() {
                         bus + " bus: " + e.getMessage());
         return false;
     }
+    m_journal.report(kJournalStarted);
+    notifyServiceManager("READY=1\nSTATUS=Running");
     return true;
 }
 

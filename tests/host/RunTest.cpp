@@ -42,6 +42,8 @@ TEST(Run, ReportsItsLifeUnsupportedSignalsAndFailuresToStartOnItsStreams) {
         << second.err;
     EXPECT_FALSE(exists(other / "settings.mwk"))
         << "a service that could not start touched its files";
+    EXPECT_EQ(second.out.find("Service started/resumed"), std::string::npos)
+        << "a second instance claimed to run: " << second.out;
     const auto badDir = runCommand({kMwService, "--state-dir=/proc/none/state"}, env);
     EXPECT_EQ(badDir.status, 1);
     EXPECT_NE(badDir.err.find("/proc/none"), std::string::npos) << badDir.err;
