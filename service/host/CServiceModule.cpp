@@ -138,6 +138,7 @@ void CServiceModule::serviceBody() {
     // instance (it owns the bus name) saves here.
     Platform::removeStaleTempFiles(dir);
     CSettings* settings = CSettings::getInstance();
+    settings->setScanFolder(m_setup.defaultScanFolder);
     settings->loadFromFile(dir + "/settings.mwk");
     settings->setUndeletedLog(dir + "/undeleted.tmp");
     CLog::getInstance()->open(dir + "/mwservice.log");

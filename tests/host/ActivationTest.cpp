@@ -132,7 +132,8 @@ TEST_F(PerUserService, MissingOrCorruptSettingsFileIsRewrittenAndTheServiceRuns)
             writeFile(sandbox.file("settings.mwk"), content);
             ::unlink(sandbox.file("mwservice.log").c_str());
         }
-        EXPECT_EQ(config("ScanFolder"), "s \"/\"");
+        // Per user the default folder is the user's home, not the whole machine.
+        EXPECT_EQ(config("ScanFolder"), "s \"" + sandbox.home + "\"");
         const std::string settings = readFile(sandbox.file("settings.mwk"));
         EXPECT_EQ(settings.rfind("22 serialization::archive ", 0), 0u);
         EXPECT_NE(settings, content);
