@@ -79,20 +79,23 @@ TEST(Scan, ScanNowThroughTheBusDeletesOldFilesSignalsTotalsAndLogsEachStep) {
     ASSERT_TRUE(
         waitUntil([&] { return readFile(signals).find(".scanFinished ()") != std::string::npos; }));
 
-    // Events: started, one running total per deleted file, finished.
+    // Events: started, the running total after each deleted file (two totals that
+    // waited for the bus together arrive as the latest one), finished.
     std::vector<std::string> events;
     for (const auto& line : splitLines(readFile(signals)))
         if (auto at = line.find("IMorrowickEvents.");
             at != std::string::npos && line.find(".test") == std::string::npos)
             events.push_back(line.substr(at + 17));
-    ASSERT_EQ(events.size(), 4u) << readFile(signals);
-    EXPECT_EQ(events[0], "scanStarted ()");
-    EXPECT_EQ(events[3], "scanFinished ()");
-    EXPECT_TRUE((events[1] == "updateCleanedSpace (uint64 1000,)" &&
-                 events[2] == "updateCleanedSpace (uint64 3345,)") ||
-                (events[1] == "updateCleanedSpace (uint64 2345,)" &&
-                 events[2] == "updateCleanedSpace (uint64 3345,)"))
-        << events[1] << " / " << events[2];
+    ASSERT_GE(events.size(), 3u) << readFile(signals);
+    ASSERT_LE(events.size(), 4u) << readFile(signals);
+    EXPECT_EQ(events.front(), "scanStarted ()");
+    EXPECT_EQ(events.back(), "scanFinished ()");
+    EXPECT_EQ(events[events.size() - 2], "updateCleanedSpace (uint64 3345,)");
+    if (events.size() == 4) {
+        EXPECT_TRUE(events[1] == "updateCleanedSpace (uint64 1000,)" ||
+                    events[1] == "updateCleanedSpace (uint64 2345,)")
+            << events[1];
+    }
 
     const std::string lowered = Common::asciiLower(work);
     auto engine = [&](const std::string& name) {
