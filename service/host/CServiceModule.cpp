@@ -20,6 +20,8 @@ namespace {
 constexpr int kExitFailure = 1;
 // How long a stop waits for the cleaner to end; systemd's stop time-out is longer.
 constexpr std::chrono::seconds kCleanerStopWait(10);
+// Bus failures in a row, with the connection still up, after which the loop gives up.
+constexpr int kMaxBusFailures = 100;
 
 const char* busName(EBusType bus) {
     return bus == EBusType::eBT_System ? "system" : "session";
@@ -124,12 +126,21 @@ bool CServiceModule::publish() {
 void CServiceModule::dispatchBus() {
     try {
         m_pBusServer->dispatch();
+        m_nBusFailures = 0;
+        return;
     } catch (const std::exception& e) {
+        // One failed request is no reason to stop; only a lost connection is (or a
+        // failure that comes back round after round, which nothing would mend).
+        if (++m_nBusFailures < kMaxBusFailures && m_pBusServer->connectionAlive()) {
+            m_journal.error(std::string("A bus request failed: ") + e.what());
+            logWrite(std::string("CServiceModule::dispatchBus(): ") + e.what());
+            return;
+        }
         // Without its bus nobody can reach the service: it stops as if asked to.
         m_journal.error(std::string("The bus connection was lost: ") + e.what());
-        m_bBusLost = true;
-        stopSequence();
     }
+    m_bBusLost = true;
+    stopSequence();
 }
 
 void CServiceModule::serviceBody() {

@@ -152,6 +152,24 @@ TEST_F(BusServer, EventsFiredOnAnotherThreadArriveInOrderWithTheirArguments) {
 
 // Real listeners (gdbus monitor) while a stream of events flows; the one killed
 // in the middle costs the others nothing.
+TEST(BusServerConnection, TellsALostBusFromALiveOne) {
+    MW::Objects::CMorrowick engine;
+    auto bus = std::make_unique<TestBus>();
+    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    MW::DBus::CBusServer server(*connection, engine, MW::DBus::AuthOptions{});
+    server.requestName();
+    server.dispatch();
+    EXPECT_TRUE(server.connectionAlive());
+    bus.reset(); // the daemon ends
+    EXPECT_TRUE(waitUntil([&] {
+        try {
+            server.dispatch();
+        } catch (const std::exception&) {
+        }
+        return !server.connectionAlive();
+    }));
+}
+
 TEST(EventRelay, RunningTotalsWaitingTogetherAreMergedIntoTheLatest) {
     MW::DBus::CEventRelay relay;
     relay.scanStarted();
