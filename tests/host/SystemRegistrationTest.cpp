@@ -136,6 +136,35 @@ TEST_F(SystemVerbs, ServiceInstallsAnEnabledUnitThatRegServerAndUnregServerRemov
     EXPECT_EQ(verb("-UnregServer", bus.address()).status, 0);
 }
 
+TEST_F(SystemVerbs, UnregServerAndRegServerAlsoRemoveAUnitInstalledInADistributionFolder) {
+    // As cmake --install (prefix /usr/local) or a package leaves it, enabled.
+    for (const std::string dir : {"usr/local/lib/systemd/system", "usr/lib/systemd/system"}) {
+        SCOPED_TRACE(dir);
+        const std::string installed = root / dir + "/mwservice.service";
+        std::filesystem::create_directories(root / dir);
+        writeFile(installed, "[Unit]\nDescription=x\n[Service]\nExecStart=/bin/true\n"
+                             "[Install]\nWantedBy=multi-user.target\n");
+        const auto enable = runCommand(
+            {"systemctl", "--quiet", "--root=" + root.path(), "enable", "mwservice.service"});
+        ASSERT_EQ(enable.status, 0) << enable.err;
+        ASSERT_TRUE(exists(wants()));
+
+        const auto unreg = verb("-UnregServer", bus.address());
+        EXPECT_EQ(unreg.status, 0) << unreg.err;
+        EXPECT_FALSE(exists(installed));
+        EXPECT_FALSE(exists(wants())) << "the service stays enabled";
+
+        // -RegServer leaves no unit behind either, also beside one of its own.
+        ASSERT_EQ(verb("-Service", bus.address()).status, 0);
+        writeFile(installed, "[Service]\nExecStart=/bin/true\n");
+        const auto reg = verb("-RegServer", bus.address());
+        EXPECT_EQ(reg.status, 0) << reg.err;
+        EXPECT_FALSE(exists(installed));
+        EXPECT_FALSE(exists(unit()));
+        EXPECT_FALSE(exists(wants()));
+    }
+}
+
 TEST_F(SystemVerbs, WithoutSystemBusSystemdOrSystemctlTheyFailAndChangeNothing) {
     const std::string noBus = "unix:path=" + root / "none";
     for (const char* name : {"-RegServer", "-Service"}) {
