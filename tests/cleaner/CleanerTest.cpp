@@ -384,6 +384,41 @@ TEST_F(CCleanerCycleTest, StopDuringThePassEndsItAtTheNextEntry) {
     EXPECT_FALSE(m_pCleaner->isBusy());
 }
 
+TEST_F(CleanerTest, SetTimerKeepsTheLocalTimeOfDayAcrossADaylightSavingChange) {
+    const char* zone = std::getenv("TZ");
+    const std::string savedZone = zone ? zone : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    const auto local = [](int month, int day, int hour) {
+        std::tm tm{};
+        tm.tm_year = 2021 - 1900, tm.tm_mon = month - 1, tm.tm_mday = day, tm.tm_hour = hour;
+        return OleDate::fromTm(tm);
+    };
+    CSettings* settings = CSettings::getInstance();
+    settings->storeStartTime(local(1, 1, 9));
+    // Saturday 27 March 2021, 12:00 in Berlin (11:00 UTC); the clocks go forward
+    // that night.
+    const std::int64_t now = OleDate::toWallSeconds(local(3, 27, 11));
+    Clock::setNowForTesting([now] { return now; });
+    m_pCleaner->setTimer();
+    EXPECT_EQ(settings->getStartTime(), local(3, 28, 9));
+    EXPECT_EQ(logLines().back(), "CCleaner: Timer set to: 2021/3/28 9:0:0");
+    // West of UTC the day changes at another moment: 03:00 UTC is still the day
+    // before in New York.
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
+    const std::int64_t early = OleDate::toWallSeconds(local(3, 27, 3));
+    Clock::setNowForTesting([early] { return early; });
+    m_pCleaner->setTimer();
+    EXPECT_EQ(logLines().back(), "CCleaner: Timer set to: 2021/3/27 9:0:0");
+
+    if (savedZone.empty())
+        ::unsetenv("TZ");
+    else
+        ::setenv("TZ", savedZone.c_str(), 1);
+    ::tzset();
+}
+
 TEST_F(CleanerTest, SetTimerChoosesTodayOrTomorrowAtTheStartTimeOfDay) {
     const char* zone = std::getenv("TZ");
     const std::string savedZone = zone ? zone : "";

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sched.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -55,6 +56,38 @@ TEST_F(CleanerTest, PassRemovesLinksButNeverWhatTheyPointTo) {
     EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/elsewhere"), 1u);
     EXPECT_EQ(logLines().back(),
               "Folder not scanned: " + m_strRoot + "/elsewhere (a symbolic link, not followed)");
+}
+
+TEST_F(CleanerTest, PassJudgesSpecialFilesByNameAndAgeWithoutOpeningThem) {
+    for (const char* name : {"/old.bak", "/young.bak", "/old.txt"})
+        ASSERT_EQ(::mkfifo((m_strRoot + name).c_str(), 0644), 0);
+    setAge(m_strRoot + "/old.bak", kOld);
+    setAge(m_strRoot + "/young.bak", kYoung);
+    setAge(m_strRoot + "/old.txt", kOld);
+    makeFile(m_strRoot + "/plain.bak", 1, kOld);
+    // Every open of an entry shows here; the regular file's in-use test is one.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, m_strRoot.c_str(), IN_OPEN), 0);
+
+    runPass(m_strRoot, ".bak");
+
+    std::vector<std::string> opened;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->len > 0)
+                opened.emplace_back(event->name);
+            at += sizeof(inotify_event) + event->len;
+        }
+    ::close(watch);
+    EXPECT_EQ(opened, std::vector<std::string>{"plain.bak"});
+    EXPECT_FALSE(exists(m_strRoot + "/old.bak"));
+    EXPECT_TRUE(exists(m_strRoot + "/young.bak"));
+    EXPECT_TRUE(exists(m_strRoot + "/old.txt"));
+    EXPECT_FALSE(exists(m_strRoot + "/plain.bak"));
+    EXPECT_EQ(countLines("File has been deleted: "), 2u);
 }
 
 TEST_F(CleanerTest, PassNeverWalksARelativeFolderAndNormalisesAnAbsoluteOne) {
