@@ -5,6 +5,7 @@
 #include "TestBus.h"
 
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
@@ -235,13 +236,15 @@ public:
         for (const int fd : lockReadEnds)
             ::close(fd);
     }
-    // Serves calls until `condition` holds.
-    bool serveUntil(const std::function<bool()>& condition) {
-        return waitUntil([&] {
-            while (m_pConnection->processPendingRequest()) {
-            }
-            return condition();
-        });
+    // Serves calls until `condition` holds (at most `seconds`).
+    bool serveUntil(const std::function<bool()>& condition, int seconds = 60) {
+        return waitUntil(
+            [&] {
+                while (m_pConnection->processPendingRequest()) {
+                }
+                return condition();
+            },
+            seconds);
     }
     void prepareForSleep(bool sleeping) {
         m_pObject->emitSignal("PrepareForSleep").onInterface(kManager).withArguments(sleeping);
@@ -288,6 +291,42 @@ TEST(Run, SuspendSavesBeforeReleasingTheSleepLockAndResumeRearmsTheTimer) {
     ASSERT_GT(suspended, 0);
     ASSERT_GT(resumed, suspended);
     EXPECT_GT(findLine(log, "CCleaner: Timer set to: ", resumed), resumed);
+}
+
+TEST(Run, SuspendCancelsAScanThatWouldFallDueDuringTheSleep) {
+    Sandbox sandbox;
+    TestBus bus;
+    FakeLogind logind(bus.address());
+    TempDir tree;
+    writeFile(tree / "old.bak", "o");
+    setAge(tree / "old.bak", 30 * 86400);
+    Env env = sandbox.env();
+    env.emplace_back("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    env.emplace_back("DBUS_SYSTEM_BUS_ADDRESS", bus.address());
+    Child service({kMwService, "--bus=session"}, env);
+    ASSERT_TRUE(logind.serveUntil([&] { return logind.modes.size() == 1; }));
+    const auto set = [&](const std::string& name, const std::vector<std::string>& value) {
+        return setProperty(bus.address(), kConfig, kConfigIface, name, value);
+    };
+    ASSERT_TRUE(set("ScanFolder", {"s", tree.path()}));
+    ASSERT_TRUE(set("FileTypes", {"s", ".bak"}));
+    // Due in three seconds, and the machine goes to sleep now.
+    const std::time_t due = std::time(nullptr) + 3;
+    std::tm local{};
+    ::localtime_r(&due, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    ASSERT_TRUE(set("StartTime", {"v", "s", text}));
+    logind.prepareForSleep(true);
+    ASSERT_TRUE(
+        logind.serveUntil([&] { return FakeLogind::closedByHolder(logind.lockReadEnds[0]); }));
+
+    // Well past the due time nothing was scanned.
+    EXPECT_FALSE(logind.serveUntil(
+        [&] { return std::time(nullptr) > due + 2 && !exists(tree / "old.bak"); }, 6));
+    EXPECT_TRUE(exists(tree / "old.bak"));
+    EXPECT_EQ(getProperty(bus.address(), kConfig, kConfigIface, "LastScan"), "s \"\"");
+    EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
 }
 
 } // namespace
