@@ -49,10 +49,10 @@ void CEventRelay::test() {
 
 void CEventRelay::push(Event event) {
     std::lock_guard lock(m_mutex);
-    // A running total replaces the one before it while that one still waits: a
-    // slow bus then keeps one event instead of one per deleted file, and clients
-    // still see the latest total.
-    if (event.kind == eFE_UpdateCleanedSpace && !m_queue.empty() &&
+    // Behind a backlog a running total replaces the one before it: a slow bus then
+    // keeps one event instead of one per deleted file, and clients still see the
+    // latest total. Without a backlog every total goes out.
+    if (event.kind == eFE_UpdateCleanedSpace && m_queue.size() >= kBacklog &&
         m_queue.back().kind == eFE_UpdateCleanedSpace)
         m_queue.back() = event;
     else
