@@ -27,7 +27,9 @@ TEST_F(LinkTest, CreatingTheEngineActivatesTheServiceAndReadsItsValues) {
     EXPECT_EQ(link.ActivityState(), 0);
     const auto config = link.Config();
     ASSERT_NE(config, nullptr);
-    EXPECT_EQ(config->ScanFolder(), QStringLiteral("/")) << "the service's default";
+    // The per-user service's default folder is the user's home.
+    EXPECT_EQ(config->ScanFolder().toStdString(), service.sandbox().home)
+        << "the service's default";
     EXPECT_EQ(config->CleanedSpace(), 0u);
 }
 
