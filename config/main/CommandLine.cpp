@@ -13,6 +13,8 @@ StartOptions parseCommandLine(const QStringList& arguments) {
             options.help = true;
         else if (argument == QLatin1String("--version"))
             options.version = true;
+        else if (argument.startsWith(QLatin1String("--screenshots=")))
+            options.screenshotDir = argument.mid(14);
         else if (!argument.contains(QLatin1String("/hide")))
             options.unknown << argument;
     }
@@ -30,6 +32,9 @@ QString usageText() {
         "                 shown anyway when the desktop has no tray)\n"
         "  --help         show this text and end\n"
         "  --version      show the version and end\n"
+        "  --screenshots=DIR\n"
+        "                 save a picture of each tab and of the proxy dialog into\n"
+        "                 DIR, then end\n"
         "\n"
         "A second start shows the window of the one already running and ends.\n"
         "Exit status: 0 normal end or another instance runs, 255 Exit from the tray\n"

@@ -9,6 +9,9 @@ struct StartOptions {
     bool hide = false;
     bool help = false;
     bool version = false;
+    // "--screenshots=DIR": save a picture of each tab and of the proxy dialog
+    // into DIR, then end (for documentation and support requests).
+    QString screenshotDir;
     // Arguments the program does not know; reported, then ignored.
     QStringList unknown;
 };

@@ -4,6 +4,7 @@
 #include "CSingleInstance.h"
 #include "CommandLine.h"
 #include "ExitSignals.h"
+#include "TabPictures.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -13,14 +14,12 @@
 namespace {
 
 int run(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("mwconfig"));
-    QApplication::setApplicationVersion(QStringLiteral(MW_VERSION));
-    QApplication::setOrganizationName(QStringLiteral("Morrowick"));
-    // The window hides to the tray; only an explicit exit ends the program.
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    const MW::StartOptions options = MW::parseCommandLine(QCoreApplication::arguments());
+    // Read before the application exists, so that --help and --version work
+    // where no display can be opened.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const MW::StartOptions options = MW::parseCommandLine(arguments);
     if (options.help) {
         std::fputs(qPrintable(MW::usageText()), stdout);
         return MW::eES_Normal;
@@ -29,6 +28,13 @@ int run(int argc, char** argv) {
         std::printf("mwconfig %s\n", MW_VERSION);
         return MW::eES_Normal;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("mwconfig"));
+    QApplication::setApplicationVersion(QStringLiteral(MW_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Morrowick"));
+    // The window hides to the tray; only an explicit exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
     for (const QString& argument : options.unknown)
         std::fprintf(stderr, "mwconfig: ignoring unknown argument \"%s\" (see --help)\n",
                      qPrintable(argument));
@@ -48,6 +54,8 @@ int run(int argc, char** argv) {
 
     if (!dialog.OnInitDialog() || dialog.exitStatus())
         return dialog.exitStatus().value_or(MW::eES_Normal);
+    if (!options.screenshotDir.isEmpty())
+        return MW::saveScreenshots(dialog, options.screenshotDir);
     // Without a tray the window is the only way in, so "/hide" cannot apply.
     if (!options.hide || !dialog.hasTray())
         dialog.Show();

@@ -23,6 +23,33 @@ TEST(ConfigProgram, HelpAndVersionEndAtOnceWithZero) {
     EXPECT_EQ(version.out, "mwconfig " MW_VERSION "\n");
 }
 
+TEST(ConfigProgram, HelpNeedsNoDisplay) {
+    const auto help =
+        runCommand({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                    kMwConfig, "--help"});
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_NE(help.out.find("--screenshots=DIR"), std::string::npos);
+}
+
+TEST(ConfigProgram, ScreenshotsOfEachTabAndTheProxyDialogThenEnd) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    const std::string dir = service.sandbox().dir / "pictures";
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "kept"));
+    const auto result =
+        runCommand({kMwConfig, "--screenshots=" + dir}, configEnv(service, log), 60);
+    EXPECT_EQ(result.status, 0) << result.err;
+    for (const char* name : {"mwconfig-1-overview.png", "mwconfig-2-settings.png",
+                             "mwconfig-3-contact.png", "mwconfig-4-proxy.png"}) {
+        const std::string picture = readFile(dir + "/" + name);
+        EXPECT_GT(picture.size(), 2000u) << name;
+        EXPECT_EQ(picture.substr(1, 3), "PNG") << name;
+    }
+    // It saved nothing and showed no message.
+    EXPECT_EQ(service.getConfig("ContactName"), "s \"kept\"");
+    EXPECT_EQ(readFile(log), "");
+}
+
 TEST(ConfigProgram, AServiceThatCannotBeActivatedGivesOneMessageAndExit254) {
     ServiceEnvironment service(ServiceEnvironment::Options{false});
     const std::string log = service.sandbox().dir / "messages.txt";
