@@ -13,6 +13,7 @@ packages=(
     libcurl4-openssl-dev tinyproxy openssl python3
     xvfb xauth librsvg2-bin
     libxcb1-dev
+    scdoc lintian desktop-file-utils dpkg-dev fakeroot
 )
 
 missing=()
