@@ -18,7 +18,8 @@ SServiceLocation probe(const QDBusConnection& bus, const QString& busName) {
     SServiceLocation location;
     location.busName = busName;
     location.connectionName = bus.name();
-    if (!bus.isConnected())
+    location.connected = bus.isConnected();
+    if (!location.connected)
         return location;
     QDBusConnectionInterface* daemon = bus.interface();
     const QDBusReply<bool> owned = daemon->isServiceRegistered(kService);
@@ -54,6 +55,8 @@ SServiceLocation locateService(EBusChoice choice) {
 }
 
 CServiceLink::CServiceLink(EBusChoice choice) : m_location(locateService(choice)) {
+    if (!m_location.found && !m_location.connected && choice != EBusChoice::Auto)
+        throw CCtlError(QStringLiteral("the %1 bus cannot be reached").arg(m_location.busName));
     if (!m_location.found) {
         const QString where = choice == EBusChoice::User ? QStringLiteral("the session bus")
                               : choice == EBusChoice::System

@@ -40,6 +40,7 @@ struct SServiceLocation {
     bool running = false;   // the name has an owner
     QString busName;        // "session" or "system"
     QString connectionName; // of the QDBusConnection
+    bool connected = false; // the bus could be reached
 };
 
 // Looks for the service without starting it; `found` false when no bus has it.

@@ -23,7 +23,9 @@ QString label(const char* name) {
 
 int statusNotRunning(const SCommandLine& line, const SServiceLocation& where) {
     const QString state =
-        where.found
+        !where.connected && line.bus != EBusChoice::Auto
+            ? QStringLiteral("not running (the %1 bus cannot be reached)").arg(where.busName)
+        : where.found
             ? QStringLiteral("not running (started on demand on the %1 bus)").arg(where.busName)
             : QStringLiteral("not running (not registered on %1)")
                   .arg(line.bus == EBusChoice::Auto
