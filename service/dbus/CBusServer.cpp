@@ -8,6 +8,7 @@
 #include "CMorrowick.h"
 #include "Contract.h"
 
+#include <chrono>
 #include <sdbus-c++/sdbus-c++.h>
 
 namespace MW::DBus {
@@ -72,6 +73,20 @@ public:
         }
     }
 
+    bool connectionAlive() {
+        try {
+            std::string id;
+            sdbus::createProxy(m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus")
+                ->callMethod("GetId")
+                .onInterface("org.freedesktop.DBus")
+                .withTimeout(std::chrono::seconds(5))
+                .storeResultsTo(id);
+            return true;
+        } catch (const sdbus::Error&) {
+            return false;
+        }
+    }
+
 private:
     static bool writeBacklog(const sdbus::IConnection::PollData& bus) {
         return (bus.events & POLLOUT) != 0;
@@ -104,6 +119,9 @@ int CBusServer::pollTimeoutMs() const {
 }
 void CBusServer::dispatch() {
     m_pImpl->dispatch();
+}
+bool CBusServer::connectionAlive() {
+    return m_pImpl->connectionAlive();
 }
 
 } // namespace MW::DBus

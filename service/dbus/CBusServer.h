@@ -39,9 +39,12 @@ public:
     int pollTimeoutMs() const;
 
     // Processes pending bus requests and emits queued events, on the calling
-    // (loop) thread; never blocks. Throws sdbus::Error when the connection
-    // itself has failed.
+    // (loop) thread; never blocks. Throws when the connection itself has failed,
+    // and on the rare failure of a single request.
     void dispatch();
+    // Whether the connection still reaches the bus daemon (a round trip to it);
+    // tells a lost bus from a failure that the loop can carry on after.
+    bool connectionAlive();
 
 private:
     class CImpl;

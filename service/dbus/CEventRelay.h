@@ -2,7 +2,8 @@
 // The bus server's event sink. Events are fired on whatever thread the engine's
 // caller runs (mostly the cleaner's); the sink only queues them and wakes the bus
 // thread through an eventfd, because only that thread may touch the connection.
-// The firing thread never waits for the bus.
+// The firing thread never waits for the bus. Consecutive updateCleanedSpace
+// events that have not gone out yet are merged into the latest one.
 
 #include "Contract.h"
 #include "IMorrowickEvents.h"

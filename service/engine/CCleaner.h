@@ -7,8 +7,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -41,9 +43,16 @@ public:
     // Ends the thread and waits for it: a running pass stops at its next entry and
     // the cycle is abandoned with the list closed and the state idle. Idempotent.
     void stop();
+    // The same, but waits at most `timeout`: false when the thread has not ended by
+    // then (stuck in a call that does not return, such as one on a dead network
+    // file system). The thread is then left running and the cleaner must not be
+    // destroyed; the process can only end without it.
+    bool stop(std::chrono::milliseconds timeout);
 
     // eSE_StartTimeChanged re-arms for the next start, eSE_ScanNow for at once; both
-    // only while no cycle runs. Returns without waiting for the cleaner thread.
+    // only while no cycle runs. A request made once the cycle has told its clients
+    // that it finished is kept and carried out when the cycle has armed the timer.
+    // Returns without waiting for the cleaner thread.
     void update(std::int32_t code) override;
     bool isBusy() const { return m_bBusy.load(); }
 
@@ -72,6 +81,8 @@ private:
     struct SPass;
 
     void runCycle();
+    // After a wall-clock change: arms the timer for the due moment StartTime holds.
+    void rearmForDueTime();
     void fireEvent(EFireEvent event, std::string_view failurePrefix);
     void scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass);
     void scanEntries(Platform::CDirectory& folder, SPass& pass);
@@ -81,7 +92,16 @@ private:
     Platform::CWaitableTimer m_hTimer;
     std::atomic<IMWEventDispatcher*> m_pIMWEventDispatcher{nullptr};
     std::atomic<bool> m_bBusy{false};
+    // From scanFinished to the end of the cycle: requests are kept, not dropped.
+    std::mutex m_requestMutex;
+    bool m_bFinishing = false;
+    bool m_bKeptScanNow = false;
+    bool m_bKeptStartTime = false;
     std::atomic<bool> m_bStop{false};
+    // Set when run() returns.
+    std::mutex m_endMutex;
+    std::condition_variable m_endSignal;
+    bool m_bEnded = false;
     std::atomic<std::int64_t> m_nScanPauseMs{5000};
     // The undeleted-files list; touched only by the cleaner thread.
     std::FILE* m_pUndeletedList = nullptr;

@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace MW {
@@ -15,9 +16,29 @@ void CLog::open(const std::string& path) {
     std::lock_guard lock(m_mutex);
     closeLocked();
     m_strPath = path;
+    openLocked();
+}
+
+void CLog::limitSize() {
+    std::lock_guard lock(m_mutex);
+    if (!m_pFile)
+        return;
+    std::fflush(m_pFile);
     struct stat st {};
-    const std::int64_t size = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
-    m_pFile = std::fopen(path.c_str(), size > kMaxSize ? "we" : "ae");
+    if (::fstat(::fileno(m_pFile), &st) != 0 || st.st_size <= kMaxSize)
+        return;
+    closeLocked();
+    openLocked();
+}
+
+void CLog::openLocked() {
+    struct stat st {};
+    const std::int64_t size = ::stat(m_strPath.c_str(), &st) == 0 ? st.st_size : 0;
+    // The previous content is kept once, beside the new log; should it not move, the
+    // log is emptied as before rather than grow without end.
+    const bool tooBig = size > kMaxSize;
+    const bool moved = tooBig && std::rename(m_strPath.c_str(), (m_strPath + ".1").c_str()) == 0;
+    m_pFile = std::fopen(m_strPath.c_str(), tooBig && !moved ? "we" : "ae");
     if (m_pFile)
         std::setvbuf(m_pFile, nullptr, _IOFBF, 4096);
 }

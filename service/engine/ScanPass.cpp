@@ -9,6 +9,8 @@
 #include "OleDate.h"
 #include "Text.h"
 
+#include <filesystem>
+
 namespace MW {
 namespace {
 
@@ -29,6 +31,31 @@ constexpr const char* kUpdateFailure =
 
 bool mayList(const std::string& folder) {
     return folder.size() + kPatternSuffixLength < Platform::maxPathLength();
+}
+
+// Tells the administrator which part of the tree a scan could not reach, and why.
+void logNotScanned(const std::string& folder, const std::string& reason) {
+    logWrite("Folder not scanned: " + Common::withControlsMarked(folder) + " (" + reason + ")");
+}
+
+std::string pathTooLong() {
+    return "path longer than " +
+           std::to_string(Platform::maxPathLength() - kPatternSuffixLength - 1) + " bytes";
+}
+
+// The root folder as the walk uses it: ".", ".." and repeated separators resolved
+// lexically, as a full path is made from a typed one, without a trailing
+// separator (the root itself excepted). Empty for a relative path: it would be
+// taken from the service's working directory, not from where it was typed.
+std::string normalisedRoot(const std::string& folder) {
+    const std::filesystem::path path(folder);
+    if (!path.is_absolute())
+        return {};
+    std::string normal = path.lexically_normal().string();
+    while (normal.size() > 1 && Platform::endsWithSeparator(normal) &&
+           normal.size() > path.root_path().string().size())
+        normal.pop_back();
+    return normal;
 }
 
 void lowerInPlace(std::string& text) {
@@ -85,7 +112,7 @@ void CCleaner::openUndeletedList() {
 void CCleaner::addUndeleted(std::string_view path) {
     if (!m_pUndeletedList)
         return;
-    std::string line = Common::toLatin1(path);
+    std::string line = Common::toLatin1(Common::withControlsMarked(path));
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_pUndeletedList);
     ++m_nUndeleted;
@@ -106,22 +133,27 @@ void CCleaner::scanFolder(const std::string& folder, const std::string& types,
     pass.types = types;
     pass.others = others;
     pass.minimumAge = minimumAge;
-    pass.path = folder;
-    logWrite("Scanning !" + folder);
-    if (!mayList(folder))
-        return;
+    pass.path = normalisedRoot(folder);
+    logWrite("Scanning !" + Common::withControlsMarked(folder));
+    if (pass.path.empty())
+        return logNotScanned(folder, "not an absolute path");
+    if (!mayList(pass.path))
+        return logNotScanned(pass.path, pathTooLong());
     Platform::CDirectory root;
-    if (root.open(folder))
-        scanEntries(root, pass);
+    if (!root.open(pass.path))
+        return logNotScanned(pass.path, root.failureReason());
+    scanEntries(root, pass);
 }
 
 void CCleaner::scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass) {
-    logWrite("Scanning !" + pass.path);
-    if (!mayList(pass.path) || pass.depth >= kMaxDepth)
-        return;
+    logWrite("Scanning !" + Common::withControlsMarked(pass.path));
+    if (!mayList(pass.path))
+        return logNotScanned(pass.path, pathTooLong());
+    if (pass.depth >= kMaxDepth)
+        return logNotScanned(pass.path, "deeper than " + std::to_string(kMaxDepth) + " levels");
     Platform::CDirectory folder;
     if (!folder.openSub(parent, name))
-        return;
+        return logNotScanned(pass.path, folder.failureReason());
     ++pass.depth;
     scanEntries(folder, pass);
     --pass.depth;
@@ -164,7 +196,8 @@ void CCleaner::scanEntries(Platform::CDirectory& folder, SPass& pass) {
             continue;
         }
         // Files, links and special files alike: a link is judged by its own name and
-        // time, and removing it never touches its target.
+        // time, and removing it never touches its target. A link to a folder is
+        // neither entered nor removed (cleanFile looks at its target's type).
         if (!pass.mayBeCandidate(name, dottedTail))
             continue;
         appendName(name);
@@ -178,8 +211,9 @@ void CCleaner::scanEntries(Platform::CDirectory& folder, SPass& pass) {
 void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
                          const std::string& path, SPass& pass) {
     const auto info = folder.stat(name);
-    // Gone since the listing, or a folder put in its place: nothing to clean.
-    if (!info || info->kind == EEntryKind::Directory)
+    // Gone since the listing, or a folder (or a link to one) in its place: nothing
+    // to clean.
+    if (!info || info->kind == EEntryKind::Directory || info->linkToDirectory)
         return;
     const double modifyDate = Clock::utcToLocalNowOffset(info->modifiedUtc);
     const double currentDate = Clock::nowLocal();
@@ -197,10 +231,10 @@ void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
     if (deleted) {
         CSettings::getInstance()->addCleanedSpace(info->size);
         fireEvent(eFE_UpdateCleanedSpace, kUpdateFailure);
-        logWrite("File has been deleted: " + path);
+        logWrite("File has been deleted: " + Common::withControlsMarked(path));
     } else {
         addUndeleted(path);
-        logWrite("File has not been deleted: " + path);
+        logWrite("File has not been deleted: " + Common::withControlsMarked(path));
     }
 }
 

@@ -1,6 +1,8 @@
 #include "BusHarness.h"
+#include "CEventRelay.h"
 #include "CSettings.h"
 
+#include <climits>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -84,13 +86,37 @@ TEST_F(BusServer, BadInputIsRefusedClearlyOrStoredIntact) {
     const std::string odd = "--/tmp/\"quoted\" ünïcödé 日本\ttab";
     EXPECT_EQ(set("ContactName", {"s", odd}).status, 0);
     EXPECT_EQ(CSettings::getInstance()->getContactName(), odd);
-    // Far beyond a command line: through a second sdbus-c++ connection.
-    const std::string huge(8 << 20, 'h');
+    // Texts up to their bound are kept whole; a longer one is refused and changes
+    // nothing. (Far beyond a command line: through a second sdbus-c++ connection.)
     auto client = sdbus::createSessionBusConnectionWithAddress(m_bus.address());
     auto proxy = sdbus::createProxy(*client, kService, kConfig);
-    proxy->setProperty("ProxySysBypass").onInterface(kIConfig).toValue(huge);
-    const std::string back = proxy->getProperty("ProxySysBypass").onInterface(kIConfig);
-    EXPECT_EQ(back, huge);
+    const auto setText = [&](const char* name, const std::string& value) -> std::string {
+        try {
+            proxy->setProperty(name).onInterface(kIConfig).toValue(value);
+            return "";
+        } catch (const sdbus::Error& e) {
+            return e.getName();
+        }
+    };
+    const auto getText = [&](const char* name) -> std::string {
+        return proxy->getProperty(name).onInterface(kIConfig);
+    };
+    const std::string longest(64 * 1024, 'h');
+    EXPECT_EQ(setText("ProxySysBypass", longest), "");
+    EXPECT_EQ(getText("ProxySysBypass"), longest);
+    for (const std::size_t size : {64 * 1024 + 1, 8 << 20})
+        EXPECT_EQ(setText("ProxySysBypass", std::string(size, 'x')),
+                  "org.freedesktop.DBus.Error.InvalidArgs")
+            << size;
+    EXPECT_EQ(getText("ProxySysBypass"), longest);
+    // A folder as long as the platform can name it; one byte more is refused.
+    const std::string folder = "/" + std::string(PATH_MAX - 2, 'f');
+    EXPECT_EQ(setText("ScanFolder", folder), "");
+    EXPECT_EQ(setText("ScanFolder", folder + "f"), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(getText("ScanFolder"), folder);
+    // What counts is the text up to its first NUL.
+    EXPECT_EQ(setText("ContactName", "ok" + std::string(1, '\0') + std::string(70000, 'z')), "");
+    EXPECT_EQ(getText("ContactName"), "ok");
 
     // Wrong arguments and unknown members are errors, and the service carries on.
     EXPECT_NE(busctl(m_bus, {"call", kService, kEngine, kIEngine, "fireEvent", "s", "x"}).status,
@@ -105,6 +131,8 @@ TEST_F(BusServer, EventsFiredOnAnotherThreadArriveInOrderWithTheirArguments) {
     m_engine.fireEvent(MW::eFE_ScanStarted);
     CSettings::getInstance()->setCleanedSpace(5000000000ull);
     m_engine.fireEvent(MW::eFE_UpdateCleanedSpace);
+    // Out before the next total, which would otherwise replace it.
+    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() == 2; }));
     m_engine.fireEvent(MW::eFE_None);
     m_engine.fireEvent(static_cast<MW::EFireEvent>(99));
     CSettings::getInstance()->setCleanedSpace(5000000123ull);
@@ -124,6 +152,45 @@ TEST_F(BusServer, EventsFiredOnAnotherThreadArriveInOrderWithTheirArguments) {
 
 // Real listeners (gdbus monitor) while a stream of events flows; the one killed
 // in the middle costs the others nothing.
+TEST(BusServerConnection, TellsALostBusFromALiveOne) {
+    MW::Objects::CMorrowick engine;
+    auto bus = std::make_unique<TestBus>();
+    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    MW::DBus::CBusServer server(*connection, engine, MW::DBus::AuthOptions{});
+    server.requestName();
+    server.dispatch();
+    EXPECT_TRUE(server.connectionAlive());
+    bus.reset(); // the daemon ends
+    EXPECT_TRUE(waitUntil([&] {
+        try {
+            server.dispatch();
+        } catch (const std::exception&) {
+        }
+        return !server.connectionAlive();
+    }));
+}
+
+TEST(EventRelay, RunningTotalsWaitingTogetherAreMergedIntoTheLatest) {
+    MW::DBus::CEventRelay relay;
+    relay.scanStarted();
+    for (std::uint64_t total = 1; total <= 100000; ++total)
+        relay.updateCleanedSpace(total);
+    relay.test();
+    relay.updateCleanedSpace(200000);
+    relay.updateCleanedSpace(200001);
+    relay.scanFinished();
+    const auto events = relay.take(1000);
+    std::vector<std::string> seen;
+    for (const auto& event : events)
+        seen.push_back(std::to_string(event.kind) + ":" + std::to_string(event.cleanedSpace));
+    EXPECT_EQ(seen, (std::vector<std::string>{"1:0", "3:100000", "4:0", "3:200001", "2:0"}));
+    EXPECT_FALSE(relay.pending());
+    // Once taken, a total is not touched again: the next one is queued anew.
+    relay.updateCleanedSpace(7);
+    relay.updateCleanedSpace(8);
+    ASSERT_EQ(relay.take(10).size(), 1u);
+}
+
 TEST_F(BusServer, AClientVanishingMidEventDisturbsNoOne) {
     CSignalRecorder recorder(m_bus.address());
     TempDir dir;
@@ -162,12 +229,22 @@ TEST_F(BusServer, AClientVanishingMidEventDisturbsNoOne) {
     }
     m_engine.fireEvent(MW::eFE_ScanFinished);
 
-    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= start + kEvents + 1; }));
+    // Totals that waited for the bus together arrive as the latest one: a rising
+    // sequence that ends with the final total, then scanFinished.
+    ASSERT_TRUE(waitUntil([&] {
+        const auto s = recorder.signals();
+        return s.size() > start && s.back() == "scanFinished";
+    }));
     const auto all = recorder.signals();
-    ASSERT_EQ(all.size(), start + kEvents + 1);
-    for (std::uint64_t i = 1; i <= kEvents; ++i)
-        ASSERT_EQ(all[start + i - 1], "updateCleanedSpace:" + std::to_string(i));
-    EXPECT_EQ(all.back(), "scanFinished");
+    ASSERT_GE(all.size(), start + 2);
+    std::uint64_t previous = 0;
+    for (std::size_t i = start; i + 1 < all.size(); ++i) {
+        ASSERT_EQ(all[i].rfind("updateCleanedSpace:", 0), 0u) << all[i];
+        const std::uint64_t total = std::stoull(all[i].substr(19));
+        ASSERT_GT(total, previous);
+        previous = total;
+    }
+    EXPECT_EQ(previous, kEvents);
     // gdbus shows the one argument as a one-element tuple of uint64.
     EXPECT_TRUE(waitUntil([&] { return seen(dir / "survivor", ".scanFinished ()"); }));
     EXPECT_TRUE(seen(dir / "survivor", ".IMorrowickEvents.updateCleanedSpace (uint64 3000,)"));

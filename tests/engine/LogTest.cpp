@@ -53,10 +53,27 @@ TEST_F(Log, SizeRuleAtOpen) {
     CLog::getInstance()->close();
     EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(m_path)), CLog::kMaxSize + 5);
 
-    CLog::getInstance()->open(m_path); // one byte more: emptied
+    CLog::getInstance()->open(m_path); // one byte more: moved aside, a new log begins
     MW::logWrite("banner");
     CLog::getInstance()->close();
     EXPECT_EQ(MW::Test::readFile(m_path), "banner\n");
+    EXPECT_EQ(MW::Test::readFile(m_path + ".1"), big + "next\n");
+}
+
+TEST_F(Log, SizeRuleWhileOpenKeepsOnePreviousLog) {
+    MW::Test::writeFile(m_path + ".1", "oldest\n");
+    CLog::getInstance()->open(m_path);
+    MW::logWrite("first");
+    CLog::getInstance()->limitSize(); // small: nothing happens
+    MW::logWrite(std::string(CLog::kMaxSize, 'y'));
+    CLog::getInstance()->limitSize();
+    MW::logWrite("after");
+    CLog::getInstance()->close();
+    EXPECT_EQ(MW::Test::readFile(m_path), "after\n");
+    EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(m_path + ".1")),
+              CLog::kMaxSize + 7);
+    EXPECT_EQ(MW::Test::readFile(m_path + ".1").substr(0, 6), "first\n");
+    CLog::getInstance()->limitSize(); // closed: nothing to do
 }
 
 TEST_F(Log, EntriesWhileClosedAreDroppedAndTextIsLatin1) {
