@@ -88,7 +88,6 @@ void CScanWatcher::onScanStarted() {
 void CScanWatcher::onUpdateCleanedSpace(qulonglong total) {
     // The first event may come before we saw the start (a scan followed late).
     onScanStarted();
-    ++m_nDeleted;
     m_nFreed = total > m_nBaseline ? total - m_nBaseline : 0;
     if (m_eDisplay == EDisplay::Lines &&
         (m_nLastLineMs < 0 || m_elapsed.elapsed() - m_nLastLineMs >= kLineIntervalMs))
@@ -115,8 +114,9 @@ void CScanWatcher::redraw() {
 }
 
 void CScanWatcher::show(bool final) {
-    const QString text = QStringLiteral("%1 files deleted, %2 MB freed, %3")
-                             .arg(m_nDeleted)
+    // No file count: the service merges running totals that come faster than the
+    // bus takes them, so only the bytes are known exactly.
+    const QString text = QStringLiteral("%1 MB freed, %2")
                              .arg(formatMegabytes(m_nFreed), elapsedText(elapsedSeconds()));
     if (m_eDisplay == EDisplay::Terminal) {
         // Back to the line's start and clear it, so a shorter line leaves no rest.

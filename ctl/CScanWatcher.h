@@ -23,7 +23,6 @@ public:
     // has finished; false when the service went away first.
     bool run();
 
-    int deletedFiles() const { return m_nDeleted; }
     quint64 freedBytes() const { return m_nFreed; }
     double elapsedSeconds() const;
 
@@ -45,7 +44,6 @@ private:
     qint64 m_nLastLineMs = -1;
     quint64 m_nBaseline = 0; // the total before the scan
     quint64 m_nFreed = 0;
-    int m_nDeleted = 0;
     bool m_bStarted = false;
     bool m_bFinished = false;
     bool m_bGone = false;

@@ -57,15 +57,13 @@ int runScan(const SCommandLine& line) {
     const int left = checked(engine, read, [&] { return engine.undeletedCount(); });
     const QString list = checked(engine, read, [&] { return engine.undeletedLog(); });
     if (line.json) {
-        printJson({{"deletedFiles", watcher.deletedFiles()},
-                   {"freedBytes", static_cast<double>(watcher.freedBytes())},
+        printJson({{"freedBytes", static_cast<double>(watcher.freedBytes())},
                    {"freedMB", formatMegabytes(watcher.freedBytes())},
                    {"undeletedCount", left},
                    {"undeletedLog", list},
                    {"elapsedSeconds", watcher.elapsedSeconds()}});
     } else {
-        printLine(QStringLiteral("Scan finished: %1 files deleted, %2 MB freed.")
-                      .arg(watcher.deletedFiles())
+        printLine(QStringLiteral("Scan finished: %1 MB freed.")
                       .arg(formatMegabytes(watcher.freedBytes())));
         if (left > 0)
             printLine(QStringLiteral("%1 files could not be deleted; mwctl undeleted lists them.")
