@@ -108,9 +108,9 @@ bool CCleaner::stop(milliseconds timeout) {
         join();
     }
     // A preview on another thread sees the stop at its next entry.
-    if (!m_passMutex.try_lock_until(deadline))
+    if (!m_previewMutex.try_lock_until(deadline))
         return false;
-    m_passMutex.unlock();
+    m_previewMutex.unlock();
     return true;
 }
 
@@ -118,7 +118,7 @@ void CCleaner::stop() {
     m_bStop.store(true);
     m_hTimer.requestStop();
     join();
-    std::lock_guard preview(m_passMutex);
+    std::lock_guard preview(m_previewMutex);
 }
 
 CCleaner::SPassInputs CCleaner::passInputs() {

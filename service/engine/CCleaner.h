@@ -124,7 +124,10 @@ private:
     std::atomic<std::int64_t> m_nScanPauseMs{5000};
     // Held by a cycle from its start to its end and by a preview throughout, so
     // that only one pass runs at a time.
-    std::timed_mutex m_passMutex;
+    std::mutex m_passMutex;
+    // Held by a preview throughout: a stop waits for it (never for the cycle,
+    // whose thread may be the one stopping).
+    std::timed_mutex m_previewMutex;
     std::string m_strPreviewFile;
     std::string m_strPreviewGroup;
     // The undeleted-files list; touched only by the cleaner thread.

@@ -16,13 +16,13 @@ void CCleaner::setPreviewFile(std::string path, std::string readerGroup) {
 }
 
 SPreviewTotals CCleaner::preview() {
-    std::unique_lock pass(m_passMutex, std::try_to_lock);
-    if (!pass.owns_lock()) {
-        if (m_bBusy.load())
-            throw CContractError(Bus::kErrorScanRunning,
-                                 "A scan is running; a preview can start when it has finished.");
+    std::unique_lock running(m_previewMutex, std::try_to_lock);
+    if (!running.owns_lock())
         throw CContractError(Bus::kErrorPreviewRunning, "A preview is running already.");
-    }
+    std::unique_lock pass(m_passMutex, std::try_to_lock);
+    if (!pass.owns_lock())
+        throw CContractError(Bus::kErrorScanRunning,
+                             "A scan is running; a preview can start when it has finished.");
     if (m_bStop.load())
         throw CContractError(Bus::kErrorFailed, "The service is stopping.");
     if (m_strPreviewFile.empty())
