@@ -12,6 +12,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
     libcurl4-openssl-dev tinyproxy openssl python3
     xvfb xauth librsvg2-bin
+    man-db
 )
 
 missing=()
