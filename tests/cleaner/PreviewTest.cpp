@@ -7,10 +7,14 @@
 #include "CleanerFixture.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <optional>
 #include <sstream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace MW::Test {
@@ -137,6 +141,59 @@ TEST_F(PreviewTest, IsRefusedWhileAScanRunsAndAfterTheCleanerStopped) {
 
     m_pCleaner->stop();
     EXPECT_THROW(m_pCleaner->preview(), CContractError);
+}
+
+TEST_F(PreviewTest, AScanFallingDueDuringAPreviewWaitsForIt) {
+    makeFile(m_strRoot + "/old.bak", 5, kOld);
+    m_pCleaner->setScanPause(std::chrono::milliseconds(0));
+    m_pCleaner->start();
+    // The preview's file is a pipe: the preview holds at its start until we read.
+    ASSERT_EQ(::mkfifo((m_strPreview + ".new").c_str(), 0600), 0);
+    // Two at once: one holds, the other is refused, which shows the first holds.
+    std::array<std::optional<SPreviewTotals>, 2> totals;
+    std::array<std::string, 2> refusals;
+    std::atomic<int> refused{0};
+    const auto attempt = [&](std::size_t i) {
+        try {
+            totals[i] = m_pCleaner->preview();
+        } catch (const CContractError& e) {
+            refusals[i] = e.name();
+            ++refused;
+        }
+    };
+    std::thread first(attempt, 0), second(attempt, 1);
+    ASSERT_TRUE(waitUntil([&] { return refused.load() == 1; }));
+
+    m_pCleaner->setTimerNow();
+    ASSERT_TRUE(waitUntil([&] { return m_pCleaner->isBusy(); }));
+    // Due, but waiting: no scanStarted, nothing deleted (the log order below
+    // shows it waited to the end).
+    EXPECT_TRUE(m_recorder.events().empty());
+    EXPECT_TRUE(exists(m_strRoot + "/old.bak"));
+
+    std::string content;
+    std::thread reader([&] { content = readFile(m_strPreview + ".new"); });
+    first.join();
+    second.join();
+    reader.join();
+    EXPECT_EQ(content, "delete\t5\t" + m_strRoot + "/old.bak\n");
+    const std::size_t ran = totals[0] ? 0 : 1;
+    ASSERT_TRUE(totals[ran]);
+    EXPECT_EQ(totals[ran]->filesToDelete, 1u);
+    EXPECT_EQ(refusals[1 - ran], Bus::kErrorPreviewRunning);
+
+    // Then the scan runs, and deletes what the preview foretold.
+    ASSERT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanFinished) == 1; }));
+    EXPECT_FALSE(exists(m_strRoot + "/old.bak"));
+    const auto log = logLines();
+    const auto written = std::find_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.rfind("CCleaner: Preview written to ", 0) == 0;
+    });
+    const auto started =
+        std::find(log.begin(), log.end(), "CCleaner: Starting the scanning process!");
+    ASSERT_NE(written, log.end());
+    ASSERT_NE(started, log.end());
+    EXPECT_LT(written, started);
 }
 
 TEST(PreviewList, EscapesOnlyWhatWouldBreakALineOrIsNotText) {
