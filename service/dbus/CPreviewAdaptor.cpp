@@ -76,19 +76,24 @@ void CPreviewAdaptor::deliver() {
     m_reply.reset();
     m_worker.join();
     m_bRunning.store(false);
-    if (totals) {
-        reply.returnResults(totals->filesToDelete, totals->bytesToDelete, totals->filesToKeep,
-                            totals->bytesToKeep, totals->file);
-        return;
-    }
     try {
+        if (totals) {
+            reply.returnResults(totals->filesToDelete, totals->bytesToDelete, totals->filesToKeep,
+                                totals->bytesToKeep, totals->file);
+            return;
+        }
         try {
             std::rethrow_exception(failure);
         } catch (...) {
             rethrowAsBusError();
         }
     } catch (const sdbus::Error& e) {
-        reply.returnError(e);
+        try {
+            reply.returnError(e);
+        } catch (const sdbus::Error& lost) {
+            // The caller may have gone; the loop carries on.
+            logWrite("CPreviewAdaptor::deliver(): " + lost.getMessage());
+        }
     }
 }
 
