@@ -81,18 +81,18 @@ struct CCleaner::SPass {
     // Scratch for the cheap type check.
     std::string extension;
 
-    // False only when the file test is bound to fail, which most files are: it then
-    // need not lower and copy the whole path. The test takes the extension from the
-    // last '.' of the full path. For a name with a dot that is the name's last '.';
-    // for a name without one it is the folder's last '.', and the extension runs
-    // through the separator into the name (`dottedFolderTail`, lowered, empty when
-    // the folder has no dot).
     // The walk's log trace, which belongs to real scans only.
     void trace(const std::string& entry) const {
         if (!preview)
             logWrite(entry);
     }
 
+    // False only when the file test is bound to fail, which most files are: it then
+    // need not lower and copy the whole path. The test takes the extension from the
+    // last '.' of the full path. For a name with a dot that is the name's last '.';
+    // for a name without one it is the folder's last '.', and the extension runs
+    // through the separator into the name (`dottedFolderTail`, lowered, empty when
+    // the folder has no dot).
     bool mayBeCandidate(std::string_view name, std::string_view dottedFolderTail) {
         if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
             extension.assign(name.substr(dot));
