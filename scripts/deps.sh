@@ -14,6 +14,7 @@ packages=(
     xvfb xauth librsvg2-bin
     libxcb1-dev
     scdoc lintian desktop-file-utils dpkg-dev fakeroot
+    man-db
 )
 
 missing=()

@@ -17,6 +17,10 @@ namespace MW::Objects {
 class CMorrowick;
 }
 
+namespace MW {
+class IPreviewer;
+}
+
 namespace MW::DBus {
 
 struct AuthOptions {
@@ -26,7 +30,10 @@ struct AuthOptions {
 
 class CBusServer {
 public:
-    CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth);
+    // With a previewer, the engine object also offers org.morrowick.Preview; the
+    // previewer must outlive the server.
+    CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth,
+               IPreviewer* previewer = nullptr);
     ~CBusServer(); // unregisters the objects and disconnects the sink
     CBusServer(const CBusServer&) = delete;
     CBusServer& operator=(const CBusServer&) = delete;

@@ -99,14 +99,18 @@ void CCleaner::cancelTimer() {
 bool CCleaner::stop(milliseconds timeout) {
     m_bStop.store(true);
     m_hTimer.requestStop();
-    if (!started())
-        return true;
-    {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (started()) {
         std::unique_lock lock(m_endMutex);
-        if (!m_endSignal.wait_for(lock, timeout, [this] { return m_bEnded; }))
+        if (!m_endSignal.wait_until(lock, deadline, [this] { return m_bEnded; }))
             return false;
+        lock.unlock();
+        join();
     }
-    join();
+    // A preview on another thread sees the stop at its next entry.
+    if (!m_previewMutex.try_lock_until(deadline))
+        return false;
+    m_previewMutex.unlock();
     return true;
 }
 
@@ -114,6 +118,18 @@ void CCleaner::stop() {
     m_bStop.store(true);
     m_hTimer.requestStop();
     join();
+    std::lock_guard preview(m_previewMutex);
+}
+
+CCleaner::SPassInputs CCleaner::passInputs() {
+    const CSettings* settings = CSettings::getInstance();
+    SPassInputs inputs;
+    const std::string otherFileTypes = settings->getOtherFileTypes();
+    inputs.types = Rules::prepareTypeList(settings->getFileTypes(), otherFileTypes);
+    inputs.others = Rules::prepareOtherList(otherFileTypes);
+    inputs.minimumAge = settings->getDeleteAgeSpan();
+    inputs.folder = settings->getScanFolder();
+    return inputs;
 }
 
 void CCleaner::update(std::int32_t code) {
@@ -160,6 +176,8 @@ void CCleaner::run() {
 void CCleaner::runCycle() {
     CSettings* settings = CSettings::getInstance();
     m_bBusy.store(true);
+    // A preview under way ends first; requests stay dropped meanwhile (busy).
+    std::unique_lock pass(m_passMutex);
     // A scan can write an entry per file: the size rule applies before each one.
     CLog::getInstance()->limitSize();
     logWrite("CCleaner: Starting the scanning process!");
@@ -171,12 +189,9 @@ void CCleaner::runCycle() {
     settings->setActivityState(eAS_Busy);
 
     if (m_hTimer.sleep(milliseconds(m_nScanPauseMs.load()))) {
-        const std::string otherFileTypes = settings->getOtherFileTypes();
-        const std::string types = Rules::prepareTypeList(settings->getFileTypes(), otherFileTypes);
-        const std::string others = Rules::prepareOtherList(otherFileTypes);
-        const double minimumAge = settings->getDeleteAgeSpan();
-        if (!types.empty())
-            scanFolder(settings->getScanFolder(), types, others, minimumAge);
+        const SPassInputs inputs = passInputs();
+        if (!inputs.types.empty())
+            scanFolder(inputs.folder, inputs.types, inputs.others, inputs.minimumAge);
     }
     closeUndeletedList();
 

@@ -3,6 +3,7 @@
 
 #include "CCleaner.h"
 #include "CLog.h"
+#include "CPreviewList.h"
 #include "CSettings.h"
 #include "CleaningRules.h"
 #include "Directory.h"
@@ -34,8 +35,8 @@ bool mayList(const std::string& folder) {
 }
 
 // Tells the administrator which part of the tree a scan could not reach, and why.
-void logNotScanned(const std::string& folder, const std::string& reason) {
-    logWrite("Folder not scanned: " + Common::withControlsMarked(folder) + " (" + reason + ")");
+std::string notScanned(const std::string& folder, const std::string& reason) {
+    return "Folder not scanned: " + Common::withControlsMarked(folder) + " (" + reason + ")";
 }
 
 std::string pathTooLong() {
@@ -67,6 +68,9 @@ void lowerInPlace(std::string& text) {
 } // namespace
 
 struct CCleaner::SPass {
+    // Set for a preview: the pass then deletes, counts, lists, signals and logs
+    // nothing, and tells this list what it would do instead.
+    CPreviewList* preview = nullptr;
     std::string_view types;
     std::string_view others;
     double minimumAge = 0;
@@ -76,6 +80,12 @@ struct CCleaner::SPass {
     std::size_t depth = 0;
     // Scratch for the cheap type check.
     std::string extension;
+
+    // The walk's log trace, which belongs to real scans only.
+    void trace(const std::string& entry) const {
+        if (!preview)
+            logWrite(entry);
+    }
 
     // False only when the file test is bound to fail, which most files are: it then
     // need not lower and copy the whole path. The test takes the extension from the
@@ -128,32 +138,34 @@ void CCleaner::closeUndeletedList() {
 }
 
 void CCleaner::scanFolder(const std::string& folder, const std::string& types,
-                          const std::string& others, double minimumAge) {
+                          const std::string& others, double minimumAge, CPreviewList* preview) {
     SPass pass;
+    pass.preview = preview;
     pass.types = types;
     pass.others = others;
     pass.minimumAge = minimumAge;
     pass.path = normalisedRoot(folder);
-    logWrite("Scanning !" + Common::withControlsMarked(folder));
+    pass.trace("Scanning !" + Common::withControlsMarked(folder));
     if (pass.path.empty())
-        return logNotScanned(folder, "not an absolute path");
+        return pass.trace(notScanned(folder, "not an absolute path"));
     if (!mayList(pass.path))
-        return logNotScanned(pass.path, pathTooLong());
+        return pass.trace(notScanned(pass.path, pathTooLong()));
     Platform::CDirectory root;
     if (!root.open(pass.path))
-        return logNotScanned(pass.path, root.failureReason());
+        return pass.trace(notScanned(pass.path, root.failureReason()));
     scanEntries(root, pass);
 }
 
 void CCleaner::scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass) {
-    logWrite("Scanning !" + Common::withControlsMarked(pass.path));
+    pass.trace("Scanning !" + Common::withControlsMarked(pass.path));
     if (!mayList(pass.path))
-        return logNotScanned(pass.path, pathTooLong());
+        return pass.trace(notScanned(pass.path, pathTooLong()));
     if (pass.depth >= kMaxDepth)
-        return logNotScanned(pass.path, "deeper than " + std::to_string(kMaxDepth) + " levels");
+        return pass.trace(
+            notScanned(pass.path, "deeper than " + std::to_string(kMaxDepth) + " levels"));
     Platform::CDirectory folder;
     if (!folder.openSub(parent, name))
-        return logNotScanned(pass.path, folder.failureReason());
+        return pass.trace(notScanned(pass.path, folder.failureReason()));
     ++pass.depth;
     scanEntries(folder, pass);
     --pass.depth;
@@ -219,15 +231,29 @@ void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
     const double currentDate = Clock::nowLocal();
     if (!Rules::isOldEnough(modifyDate, currentDate, pass.minimumAge))
         return;
-    logWrite("Current date: " + OleDate::formatMDY(currentDate) +
-             " , Modify date: " + OleDate::formatMDY(modifyDate));
+    pass.trace("Current date: " + OleDate::formatMDY(currentDate) +
+               " , Modify date: " + OleDate::formatMDY(modifyDate));
 
     // Read-only and in-use files are kept, as the platform the service came from
     // refused to delete them. Only regular files are opened for the in-use test:
     // opening a device or a pipe can have effects of its own.
-    const bool deleted = !info->readOnly &&
-                         !(info->kind == EEntryKind::File && folder.isInUse(name)) &&
-                         folder.remove(name);
+    const char* keptBecause = info->readOnly ? CPreviewList::kReadOnly
+                              : info->kind == EEntryKind::File && folder.isInUse(name)
+                                  ? CPreviewList::kInUse
+                                  : nullptr;
+    if (pass.preview) {
+        // Asks where a scan would try: what the folder lets us remove.
+        const char* action = keptBecause              ? keptBecause
+                             : folder.mayRemove(name) ? CPreviewList::kDelete
+                                                      : CPreviewList::kDenied;
+        std::string found = pass.path;
+        if (!Platform::endsWithSeparator(found))
+            found += Platform::pathSeparator();
+        found += name;
+        pass.preview->add(action, info->size, found);
+        return;
+    }
+    const bool deleted = !keptBecause && folder.remove(name);
     if (deleted) {
         CSettings::getInstance()->addCleanedSpace(info->size);
         fireEvent(eFE_UpdateCleanedSpace, kUpdateFailure);

@@ -104,7 +104,7 @@ bool CServiceModule::publish() {
     try {
         m_pBusServer = std::make_unique<DBus::CBusServer>(
             *m_pConnection, *Objects::getMorrowick(),
-            DBus::AuthOptions{m_setup.authEnabled, m_setup.authGroup});
+            DBus::AuthOptions{m_setup.authEnabled, m_setup.authGroup}, &m_cleaner);
     } catch (const std::exception& e) {
         m_journal.error(std::string("Could not publish the service's objects: ") + e.what());
         return false;
@@ -152,6 +152,8 @@ void CServiceModule::serviceBody() {
     settings->setScanFolder(m_setup.defaultScanFolder);
     settings->loadFromFile(dir + "/settings.mwk");
     settings->setUndeletedLog(dir + "/undeleted.tmp");
+    // It names files some callers may not see: only those allowed to ask may read it.
+    m_cleaner.setPreviewFile(dir + "/preview.tmp", m_setup.authEnabled ? m_setup.authGroup : "");
     CLog::getInstance()->open(dir + "/mwservice.log");
     logWrite("---------- Service started! v. " + std::string(Data::kVersion) + " ----------");
 

@@ -22,7 +22,7 @@ echo "package: $(basename "$deb")"
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/files"
 expect_file() { grep -qx "$1" "$work/files" && pass "contains $1" || fail "missing $1"; }
 for f in \
-    /usr/bin/mwservice /usr/bin/mwconfig \
+    /usr/bin/mwservice /usr/bin/mwconfig /usr/bin/mwctl \
     /usr/lib/systemd/system/mwservice.service \
     /usr/share/dbus-1/system-services/org.morrowick.Service.service \
     /usr/share/dbus-1/system.d/org.morrowick.Service.conf \
@@ -30,6 +30,7 @@ for f in \
     /etc/xdg/autostart/mwconfig-autostart.desktop \
     /usr/share/icons/hicolor/scalable/apps/morrowick.svg \
     /usr/share/man/man8/mwservice.8.gz /usr/share/man/man1/mwconfig.1.gz \
+    /usr/share/man/man1/mwctl.1.gz /usr/share/bash-completion/completions/mwctl \
     /usr/share/doc/morrowick/copyright /usr/share/doc/morrowick/changelog.gz; do
     expect_file "$f"
 done

@@ -74,6 +74,9 @@ public:
     bool isInUse(const char* name) const;
     // Removes the entry `name` (a file, a link or a special file, never a folder).
     bool remove(const char* name) const;
+    // Whether remove(name) would be allowed, asked without trying: the folder's
+    // permissions for this process, its sticky rule and a read-only mount.
+    bool mayRemove(const char* name) const;
 
 private:
     bool adopt(int handle, const CDirectory* parent);

@@ -176,4 +176,26 @@ bool CDirectory::remove(const char* name) const {
     return m_pHandle && ::unlinkat(::dirfd(listing(m_pHandle)), name, 0) == 0;
 }
 
+bool CDirectory::mayRemove(const char* name) const {
+    if (!m_pHandle)
+        return false;
+    const int fd = ::dirfd(listing(m_pHandle));
+    // Write and search permission on the folder, judged with this thread's
+    // effective ids and capabilities; a read-only mount fails it too (EROFS).
+    if (::faccessat(fd, ".", W_OK | X_OK, AT_EACCESS) != 0)
+        return false;
+    struct stat folder {};
+    if (::fstat(fd, &folder) != 0)
+        return false;
+    if (!(folder.st_mode & S_ISVTX))
+        return true;
+    // A sticky folder (like /tmp) lets only the file's or the folder's owner
+    // remove it, or a process that may override that (root).
+    struct stat file {};
+    if (::fstatat(fd, name, &file, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    const uid_t self = ::geteuid();
+    return self == 0 || file.st_uid == self || folder.st_uid == self;
+}
+
 } // namespace MW::Platform
