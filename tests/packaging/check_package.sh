@@ -94,6 +94,21 @@ run_script postrm purge
 [ ! -e "$root/var/lib/morrowick" ] && pass "postrm purge removed /var/lib/morrowick" || fail "state left after purge"
 [ ! -L "$wants" ] && pass "purge removed the enablement" || fail "enablement left after purge"
 
+# --- desktop entries and man pages, as installed --------------------------------
+for entry in "$root/usr/share/applications/mwconfig.desktop" "$root/etc/xdg/autostart/mwconfig-autostart.desktop"; do
+    out="$(desktop-file-validate "$entry" 2>&1)"
+    # "hint:" lines are advice (two main categories are asked for), not faults.
+    if grep -qvE '^$|: hint: ' <<<"$out"; then fail "desktop-file-validate $(basename "$entry"): $out"
+    else pass "desktop-file-validate $(basename "$entry")"; fi
+done
+grep -qx 'Exec=mwconfig /hide' "$root/etc/xdg/autostart/mwconfig-autostart.desktop" &&
+    pass "autostart runs mwconfig /hide" || fail "autostart does not run mwconfig /hide"
+for page in "$root"/usr/share/man/man*/*.gz; do
+    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)"
+    [ -z "$warnings" ] && pass "man --warnings $(basename "$page")" ||
+        fail "man --warnings $(basename "$page"): $warnings"
+done
+
 # --- lintian -----------------------------------------------------------------
 if command -v lintian >/dev/null; then
     lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
