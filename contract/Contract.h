@@ -88,6 +88,7 @@ inline constexpr const char* kEventsInterface = "org.morrowick.IMorrowickEvents"
 inline constexpr const char* kErrorTypeMismatch = "org.morrowick.Error.TypeMismatch";
 inline constexpr const char* kErrorFailed = "org.morrowick.Error.Failed";
 inline constexpr const char* kErrorAccessDenied = "org.freedesktop.DBus.Error.AccessDenied";
+inline constexpr const char* kErrorInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 } // namespace Bus
 
 // A failure of a contract call: the counterpart of a failed HRESULT. `name` is the

@@ -12,6 +12,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
     libcurl4-openssl-dev tinyproxy openssl python3
     xvfb xauth librsvg2-bin
+    libxcb1-dev
+    scdoc lintian desktop-file-utils dpkg-dev fakeroot
+    man-db
 )
 
 missing=()

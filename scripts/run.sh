@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, registers mwservice on this user's session
-# bus, starts it through the bus and shows its state.
-#   scripts/run.sh        build, register, start, show
-#   scripts/run.sh stop   stop the running service (its settings are saved)
+# bus, starts it through the bus, shows its state, and starts the configurator.
+#   scripts/run.sh        build, register, start, show; then mwconfig: in the tray
+#                         on a desktop, or on a virtual X server without one, where
+#                         it saves a picture of each tab and ends again
+#   scripts/run.sh stop   stop what it started (the configurator, the service)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 name=org.morrowick.Service
 # Where this script keeps the address of a session bus it started itself.
 bus_file="${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}}/morrowick-$(id -u)-session-bus"
+# Where it keeps the pid of the configurator it started on a desktop.
+config_pid_file="${XDG_RUNTIME_DIR:-${TMPDIR:-/tmp}}/morrowick-$(id -u)-mwconfig.pid"
 
 bus_alive() {
     [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] &&
@@ -41,7 +45,20 @@ service_pid() {
         GetConnectionUnixProcessID s "$name" 2>/dev/null | awk '{print $2}'
 }
 
+stop_configurator() {
+    [ -r "$config_pid_file" ] || return 0
+    local pid
+    pid="$(cat "$config_pid_file")"
+    rm -f "$config_pid_file"
+    if kill -0 "$pid" 2>/dev/null && grep -q mwconfig "/proc/$pid/cmdline" 2>/dev/null; then
+        kill -TERM "$pid"
+        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        echo "Stopped mwconfig (pid $pid); its settings were saved."
+    fi
+}
+
 if [ "${1:-}" = stop ]; then
+    stop_configurator
     if ! find_or_start_bus || [ -z "$(service_pid)" ]; then
         echo "mwservice is not running on a session bus known here."
         exit 0
@@ -56,6 +73,7 @@ fi
 scripts/deps.sh
 scripts/build.sh debug
 program="$PWD/build/debug/service/host/mwservice"
+configurator="$PWD/build/debug/config/main/mwconfig"
 
 find_or_start_bus start
 "$program" -RegServerPerUser
@@ -90,3 +108,40 @@ Try it:
 Stop it:        scripts/run.sh stop      (or: kill $pid)
 Unregister it:  $program -UnregServerPerUser
 EOF
+
+# The configurator, the user's window onto the service.
+echo
+configurator_up() { bus status org.morrowick.Configurator >/dev/null 2>&1; }
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    if configurator_up; then
+        # A second start shows the running one's window and ends.
+        "$configurator" >/dev/null 2>&1 || true
+        echo "mwconfig was running already; its window is shown."
+    else
+        setsid "$configurator" </dev/null >/dev/null 2>&1 &
+        echo $! >"$config_pid_file"
+        for _ in $(seq 100); do configurator_up && break; sleep 0.1; done
+        if ! configurator_up; then
+            echo "mwconfig did not come up; run $configurator to see why." >&2
+            exit 1
+        fi
+        echo "mwconfig runs as pid $(cat "$config_pid_file"): its window \"Morrowick\" is shown and its icon is in the tray."
+    fi
+else
+    # No display: a virtual X server for one run that saves a picture of each
+    # tab and of the proxy dialog, then ends.
+    pictures="$PWD/build/screenshots/run"
+    rm -rf "$pictures"
+    display_file="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
+    for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+    display_number="$(head -n1 "$display_file")"
+    [ -n "$display_number" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    echo "No display: mwconfig runs on a virtual X server (:$display_number) and takes pictures."
+    DISPLAY=":$display_number" QT_QPA_PLATFORM=xcb "$configurator" --screenshots="$pictures"
+    echo
+    echo "mwconfig connected to mwservice, showed each tab and ended. Its pictures:"
+    ls -1 "$pictures"/*.png | sed 's/^/  /'
+fi

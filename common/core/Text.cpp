@@ -79,6 +79,20 @@ std::string toLatin1(std::string_view utf8) {
     return out;
 }
 
+std::string withControlsMarked(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t cp = decodeUtf8(utf8, pos);
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+            out += '?';
+        else
+            out.append(utf8.substr(start, pos - start));
+    }
+    return out;
+}
+
 std::u16string utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());

@@ -11,6 +11,10 @@ namespace MW::Common {
 // byte of invalid UTF-8 become '?'.
 std::string toLatin1(std::string_view utf8);
 
+// The text with each control character (U+0000 to U+001F, U+007F to U+009F) as
+// '?', so that a name written to a line-based file is always one line.
+std::string withControlsMarked(std::string_view utf8);
+
 // Invalid UTF-8 bytes become U+FFFD.
 std::u16string utf8ToUtf16(std::string_view utf8);
 

@@ -17,12 +17,10 @@ inline const QString kInformation = QStringLiteral("Information!");
 // null). It returns when the user (or a test) has answered it.
 void show(QWidget* owner, QMessageBox::Icon icon, const QString& text, const QString& caption);
 
-inline void error(QWidget* owner, const QString& text)
-{
+inline void error(QWidget* owner, const QString& text) {
     show(owner, QMessageBox::Critical, text, kError);
 }
-inline void warning(QWidget* owner, const QString& text)
-{
+inline void warning(QWidget* owner, const QString& text) {
     show(owner, QMessageBox::Warning, text, kWarning);
 }
 

@@ -6,8 +6,10 @@
 #include "CEventRelay.h"
 #include "CLog.h"
 #include "CMorrowick.h"
+#include "CPreviewAdaptor.h"
 #include "Contract.h"
 
+#include <chrono>
 #include <sdbus-c++/sdbus-c++.h>
 
 namespace MW::DBus {
@@ -21,11 +23,15 @@ constexpr std::size_t kMaxEventsPerDispatch = 256;
 
 class CBusServer::CImpl {
 public:
-    CImpl(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth)
+    CImpl(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth,
+          IPreviewer* previewer)
         : m_connection(connection), m_engine(engine), m_auth(connection, std::move(auth)),
           m_engineAdaptor(connection, engine, m_auth),
           m_configAdaptor(connection, engine.getConfig(), m_auth),
-          m_pRelay(std::make_shared<CEventRelay>()), m_nCookie(engine.advise(m_pRelay)) {}
+          m_pRelay(std::make_shared<CEventRelay>()), m_nCookie(engine.advise(m_pRelay)) {
+        if (previewer)
+            m_pPreviewAdaptor = std::make_unique<CPreviewAdaptor>(connection, *previewer, m_auth);
+    }
 
     ~CImpl() {
         try {
@@ -41,7 +47,11 @@ public:
 
     std::vector<pollfd> pollFds() const {
         const auto bus = m_connection.getEventLoopPollData();
-        return {pollfd{bus.fd, bus.events, 0}, pollfd{m_pRelay->wakeFd(), POLLIN, 0}};
+        std::vector<pollfd> fds{pollfd{bus.fd, bus.events, 0},
+                                pollfd{m_pRelay->wakeFd(), POLLIN, 0}};
+        if (m_pPreviewAdaptor)
+            fds.push_back(pollfd{m_pPreviewAdaptor->wakeFd(), POLLIN, 0});
+        return fds;
     }
 
     int pollTimeoutMs() const {
@@ -62,6 +72,8 @@ public:
         // While earlier messages still wait to be written, the relay keeps the
         // events (only its wake-up is reset); the poll wakes us when the socket
         // takes more.
+        if (m_pPreviewAdaptor)
+            m_pPreviewAdaptor->deliver();
         const bool blocked = writeBacklog(m_connection.getEventLoopPollData());
         for (const auto& event : m_pRelay->take(blocked ? 0 : kMaxEventsPerDispatch)) {
             try {
@@ -69,6 +81,20 @@ public:
             } catch (const sdbus::Error& e) {
                 logWrite("CBusServer::dispatch(): " + e.getMessage());
             }
+        }
+    }
+
+    bool connectionAlive() {
+        try {
+            std::string id;
+            sdbus::createProxy(m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus")
+                ->callMethod("GetId")
+                .onInterface("org.freedesktop.DBus")
+                .withTimeout(std::chrono::seconds(5))
+                .storeResultsTo(id);
+            return true;
+        } catch (const sdbus::Error&) {
+            return false;
         }
     }
 
@@ -84,12 +110,13 @@ private:
     CConfigAdaptor m_configAdaptor;
     std::shared_ptr<CEventRelay> m_pRelay;
     std::uint32_t m_nCookie = 0;
+    std::unique_ptr<CPreviewAdaptor> m_pPreviewAdaptor;
     bool m_bRequestBacklog = false;
 };
 
 CBusServer::CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine,
-                       AuthOptions auth)
-    : m_pImpl(std::make_unique<CImpl>(connection, engine, std::move(auth))) {}
+                       AuthOptions auth, IPreviewer* previewer)
+    : m_pImpl(std::make_unique<CImpl>(connection, engine, std::move(auth), previewer)) {}
 
 CBusServer::~CBusServer() = default;
 
@@ -104,6 +131,9 @@ int CBusServer::pollTimeoutMs() const {
 }
 void CBusServer::dispatch() {
     m_pImpl->dispatch();
+}
+bool CBusServer::connectionAlive() {
+    return m_pImpl->connectionAlive();
 }
 
 } // namespace MW::DBus

@@ -17,6 +17,10 @@ namespace MW::Objects {
 class CMorrowick;
 }
 
+namespace MW {
+class IPreviewer;
+}
+
 namespace MW::DBus {
 
 struct AuthOptions {
@@ -26,7 +30,10 @@ struct AuthOptions {
 
 class CBusServer {
 public:
-    CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth);
+    // With a previewer, the engine object also offers org.morrowick.Preview; the
+    // previewer must outlive the server.
+    CBusServer(sdbus::IConnection& connection, Objects::CMorrowick& engine, AuthOptions auth,
+               IPreviewer* previewer = nullptr);
     ~CBusServer(); // unregisters the objects and disconnects the sink
     CBusServer(const CBusServer&) = delete;
     CBusServer& operator=(const CBusServer&) = delete;
@@ -39,9 +46,12 @@ public:
     int pollTimeoutMs() const;
 
     // Processes pending bus requests and emits queued events, on the calling
-    // (loop) thread; never blocks. Throws sdbus::Error when the connection
-    // itself has failed.
+    // (loop) thread; never blocks. Throws when the connection itself has failed,
+    // and on the rare failure of a single request.
     void dispatch();
+    // Whether the connection still reaches the bus daemon (a round trip to it);
+    // tells a lost bus from a failure that the loop can carry on after.
+    bool connectionAlive();
 
 private:
     class CImpl;

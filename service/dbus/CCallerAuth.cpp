@@ -20,6 +20,27 @@ constexpr const char* kBusPath = "/org/freedesktop/DBus";
 constexpr const char* kBusInterface = "org.freedesktop.DBus";
 // A bound for the cache should the owner-change signals ever be missed.
 constexpr std::size_t kMaxCachedSenders = 4096;
+// How long a group or account lookup through NSS is trusted.
+constexpr std::chrono::seconds kLookupLifetime(10);
+
+// Unique names are ":" followed by dot-separated alphanumerics; nothing else is
+// put into a match rule.
+bool isUniqueName(const std::string& name) {
+    return name.size() > 1 && name[0] == ':' &&
+           name.find_first_not_of(
+               ":.-_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") ==
+               std::string::npos;
+}
+
+template <typename T, typename F> const T& cached(T& slot, F&& lookup) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!slot.valid || now - slot.at > kLookupLifetime) {
+        slot.value = lookup();
+        slot.at = now;
+        slot.valid = true;
+    }
+    return slot;
+}
 
 std::size_t bufferSize(int name) {
     const long size = ::sysconf(name);
@@ -61,14 +82,6 @@ CCallerAuth::CCallerAuth(sdbus::IConnection& connection, AuthOptions options)
     if (!m_options.enabled)
         return;
     m_pBusProxy = sdbus::createProxy(m_connection, kBusName, kBusPath);
-    // Unique names are never reused, so this only keeps the cache small.
-    m_pBusProxy->uponSignal("NameOwnerChanged")
-        .onInterface(kBusInterface)
-        .call([this](const std::string& name, const std::string&, const std::string& newOwner) {
-            if (newOwner.empty())
-                m_mapCredentials.erase(name);
-        });
-    m_pBusProxy->finishRegistration();
 }
 
 CCallerAuth::~CCallerAuth() = default;
@@ -76,9 +89,10 @@ CCallerAuth::~CCallerAuth() = default;
 void CCallerAuth::requireWriter(const sdbus::Message* message) {
     if (!m_options.enabled)
         return;
+    m_arrReleased.clear();
     const std::string sender = message ? message->getSender() : std::string();
     const auto credentials = sender.empty() ? std::nullopt : credentialsOf(sender);
-    if (credentials && mayWrite(*credentials, m_options.group))
+    if (credentials && mayWriteCached(*credentials))
         return;
     throw sdbus::Error(Bus::kErrorAccessDenied, "Only root and members of the group \"" +
                                                     m_options.group + "\" may change the service.");
@@ -95,9 +109,51 @@ bool CCallerAuth::mayWrite(const Credentials& credentials, const std::string& gr
     return std::find(groups.begin(), groups.end(), *gid) != groups.end();
 }
 
+bool CCallerAuth::mayWriteCached(const Credentials& credentials) {
+    if (credentials.uid == 0)
+        return true;
+    const auto& gid = cached(m_groupId, [this] { return groupId(m_options.group); }).value;
+    if (!gid)
+        return false;
+    const std::vector<gid_t>& groups =
+        credentials.gidsKnown ? credentials.gids : cached(m_mapAccountGroups[credentials.uid], [&] {
+                                                       return accountGroups(credentials.uid);
+                                                   }).value;
+    return std::find(groups.begin(), groups.end(), *gid) != groups.end();
+}
+
+void CCallerAuth::forget(const std::string& sender) {
+    const auto it = m_mapCallers.find(sender);
+    if (it == m_mapCallers.end())
+        return;
+    // Called from the match's own callback: its slot goes a little later.
+    m_arrReleased.push_back(std::move(it->second.departure));
+    m_mapCallers.erase(it);
+}
+
 std::optional<CCallerAuth::Credentials> CCallerAuth::credentialsOf(const std::string& sender) {
-    if (const auto it = m_mapCredentials.find(sender); it != m_mapCredentials.end())
-        return it->second;
+    if (const auto it = m_mapCallers.find(sender); it != m_mapCallers.end())
+        return it->second.credentials;
+    if (!isUniqueName(sender))
+        return std::nullopt;
+    SCaller caller;
+    try {
+        // Listens for this name leaving before asking about it, so that a caller
+        // who leaves in between is not kept for ever.
+        caller.departure = m_connection.addMatch(
+            "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+            "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='" +
+                sender + "'",
+            [this](sdbus::Message& signal) {
+                std::string name, oldOwner, newOwner;
+                signal >> name >> oldOwner >> newOwner;
+                if (newOwner.empty())
+                    forget(name);
+            });
+    } catch (const sdbus::Error& e) {
+        logWrite("CCallerAuth::credentialsOf(): " + sender + ": " + e.getMessage());
+        return std::nullopt;
+    }
     std::map<std::string, sdbus::Variant> reply;
     try {
         // A call to the bus daemon itself, which answers at once.
@@ -122,9 +178,10 @@ std::optional<CCallerAuth::Credentials> CCallerAuth::credentialsOf(const std::st
             credentials.gids.push_back(gid);
         credentials.gidsKnown = true;
     }
-    if (m_mapCredentials.size() >= kMaxCachedSenders)
-        m_mapCredentials.clear();
-    m_mapCredentials.emplace(sender, credentials);
+    if (m_mapCallers.size() >= kMaxCachedSenders)
+        m_mapCallers.clear();
+    caller.credentials = credentials;
+    m_mapCallers.emplace(sender, std::move(caller));
     return credentials;
 }
 

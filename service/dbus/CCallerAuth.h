@@ -2,12 +2,16 @@
 // Decides whether a bus caller may change the service: root, or a member of the
 // configured group. The caller's uid and groups come from the bus daemon
 // (GetConnectionCredentials), never from a process id that could be reused, and
-// are kept per unique sender name until that name leaves the bus. Runs on the
-// bus thread only.
+// are kept per unique sender name until that name leaves the bus; the service
+// listens for the departure of exactly those names. The group's id (and, where
+// the bus gives no groups, an account's groups) are looked up at most every few
+// seconds. Runs on the bus thread only.
 
 #include "CBusServer.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,12 +49,29 @@ public:
     static bool mayWrite(const Credentials& credentials, const std::string& group);
 
 private:
+    struct SCaller {
+        Credentials credentials;
+        // The match for this name's NameOwnerChanged; gone with the entry.
+        std::unique_ptr<void, std::function<void(void*)>> departure;
+    };
+    template <typename T> struct SCached {
+        T value{};
+        std::chrono::steady_clock::time_point at{};
+        bool valid = false;
+    };
+
     std::optional<Credentials> credentialsOf(const std::string& sender);
+    void forget(const std::string& sender);
+    bool mayWriteCached(const Credentials& credentials);
 
     sdbus::IConnection& m_connection;
     AuthOptions m_options;
     std::unique_ptr<sdbus::IProxy> m_pBusProxy;
-    std::unordered_map<std::string, Credentials> m_mapCredentials;
+    std::unordered_map<std::string, SCaller> m_mapCallers;
+    // Matches of names that left, released outside their own callback.
+    std::vector<std::unique_ptr<void, std::function<void(void*)>>> m_arrReleased;
+    SCached<std::optional<gid_t>> m_groupId;
+    std::unordered_map<uid_t, SCached<std::vector<gid_t>>> m_mapAccountGroups;
 };
 
 } // namespace MW::DBus

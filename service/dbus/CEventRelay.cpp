@@ -49,7 +49,14 @@ void CEventRelay::test() {
 
 void CEventRelay::push(Event event) {
     std::lock_guard lock(m_mutex);
-    m_queue.push_back(event);
+    // Behind a backlog a running total replaces the one before it: a slow bus then
+    // keeps one event instead of one per deleted file, and clients still see the
+    // latest total. Without a backlog every total goes out.
+    if (event.kind == eFE_UpdateCleanedSpace && m_queue.size() >= kBacklog &&
+        m_queue.back().kind == eFE_UpdateCleanedSpace)
+        m_queue.back() = event;
+    else
+        m_queue.push_back(event);
     const std::uint64_t one = 1;
     // Under the lock, so take() cannot reset the wake-up between the push and
     // the write and leave an event unannounced.

@@ -2,7 +2,9 @@
 // The bus server's event sink. Events are fired on whatever thread the engine's
 // caller runs (mostly the cleaner's); the sink only queues them and wakes the bus
 // thread through an eventfd, because only that thread may touch the connection.
-// The firing thread never waits for the bus.
+// The firing thread never waits for the bus. Once kBacklog events wait,
+// consecutive updateCleanedSpace events are merged into the latest one, so the
+// queue stays small however slow the bus is.
 
 #include "Contract.h"
 #include "IMorrowickEvents.h"
@@ -17,6 +19,8 @@ namespace MW::DBus {
 
 class CEventRelay : public Objects::IMorrowickEvents {
 public:
+    static constexpr std::size_t kBacklog = 64;
+
     struct Event {
         EFireEvent kind = eFE_None;
         std::uint64_t cleanedSpace = 0; // for eFE_UpdateCleanedSpace

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace MW {
 namespace {
@@ -19,9 +20,6 @@ constexpr milliseconds kTimerPeriod(86400000);
 // How long to back off when the platform refuses a wait, so a broken timer
 // cannot spin the thread.
 constexpr milliseconds kRetryPause(1000);
-// The range of dates OLE Automation knows.
-constexpr double kFirstOleDate = -657434.0;
-constexpr double kLastOleDate = 2958465.0;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
@@ -60,7 +58,7 @@ void CCleaner::setTimer() {
     const std::int64_t now = OleDate::toWallSeconds(Clock::nowLocal());
     double startTime = settings->getStartTime();
     // A start time outside the OLE range (never stored by a client) means midnight.
-    if (!std::isfinite(startTime) || startTime < kFirstOleDate || startTime > kLastOleDate)
+    if (!OleDate::isInRange(startTime))
         startTime = 0;
     const std::int64_t start = OleDate::toWallSeconds(startTime);
     const std::int64_t timeOfDay = start - floorDiv(start, kDay) * kDay;
@@ -74,6 +72,19 @@ void CCleaner::setTimer() {
     m_hTimer.arm(Clock::localToUtcNowOffset(dueDate), kTimerPeriod);
 }
 
+void CCleaner::rearmForDueTime() {
+    // The wall clock was set. The due moment stays what it was, as an absolute
+    // timer keeps it: setting the clock back must not bring today's scan back,
+    // setting it forward past the due time must not skip the day.
+    const double due = CSettings::getInstance()->getStartTime();
+    if (!OleDate::isInRange(due))
+        return setTimer();
+    logWrite(timerEntry("CCleaner: Timer set to: ", due));
+    // Already past by the new clock: due at once (the epoch is past by any clock).
+    const std::int64_t dueUtc = due <= Clock::nowLocal() ? 0 : Clock::localToUtcNowOffset(due);
+    m_hTimer.arm(dueUtc, kTimerPeriod);
+}
+
 void CCleaner::setTimerNow() {
     const double now = Clock::nowLocal();
     logWrite(timerEntry("CCleaner: TimerNow set to: ", now));
@@ -85,16 +96,56 @@ void CCleaner::cancelTimer() {
     m_hTimer.cancel();
 }
 
+bool CCleaner::stop(milliseconds timeout) {
+    m_bStop.store(true);
+    m_hTimer.requestStop();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (started()) {
+        std::unique_lock lock(m_endMutex);
+        if (!m_endSignal.wait_until(lock, deadline, [this] { return m_bEnded; }))
+            return false;
+        lock.unlock();
+        join();
+    }
+    // A preview on another thread sees the stop at its next entry.
+    if (!m_previewMutex.try_lock_until(deadline))
+        return false;
+    m_previewMutex.unlock();
+    return true;
+}
+
 void CCleaner::stop() {
     m_bStop.store(true);
     m_hTimer.requestStop();
     join();
+    std::lock_guard preview(m_previewMutex);
+}
+
+CCleaner::SPassInputs CCleaner::passInputs() {
+    const CSettings* settings = CSettings::getInstance();
+    SPassInputs inputs;
+    const std::string otherFileTypes = settings->getOtherFileTypes();
+    inputs.types = Rules::prepareTypeList(settings->getFileTypes(), otherFileTypes);
+    inputs.others = Rules::prepareOtherList(otherFileTypes);
+    inputs.minimumAge = settings->getDeleteAgeSpan();
+    inputs.folder = settings->getScanFolder();
+    return inputs;
 }
 
 void CCleaner::update(std::int32_t code) {
-    // A request during a cycle is dropped: the cycle arms the timer when it ends.
-    if (m_bBusy.load())
-        return;
+    {
+        std::lock_guard lock(m_requestMutex);
+        if (m_bBusy.load()) {
+            // A request during a cycle is dropped: the cycle arms the timer when it
+            // ends. Once clients were told the scan finished, they may ask again
+            // at once, and that request must not be lost.
+            if (m_bFinishing) {
+                m_bKeptScanNow = m_bKeptScanNow || code == eSE_ScanNow;
+                m_bKeptStartTime = m_bKeptStartTime || code == eSE_StartTimeChanged;
+            }
+            return;
+        }
+    }
     if (code == eSE_StartTimeChanged)
         setTimer();
     else if (code == eSE_ScanNow)
@@ -112,17 +163,23 @@ void CCleaner::run() {
         if (m_bStop.load() || result == EWait::Stopped || result == EWait::Failed)
             break;
         if (result == EWait::ClockChanged) {
-            // The wall clock was set: recompute the due time instead of scanning now.
-            setTimer();
+            rearmForDueTime();
             continue;
         }
         runCycle();
     }
+    std::lock_guard lock(m_endMutex);
+    m_bEnded = true;
+    m_endSignal.notify_all();
 }
 
 void CCleaner::runCycle() {
     CSettings* settings = CSettings::getInstance();
     m_bBusy.store(true);
+    // A preview under way ends first; requests stay dropped meanwhile (busy).
+    std::unique_lock pass(m_passMutex);
+    // A scan can write an entry per file: the size rule applies before each one.
+    CLog::getInstance()->limitSize();
     logWrite("CCleaner: Starting the scanning process!");
     openUndeletedList();
     settings->setUndeletedCount(m_nUndeleted);
@@ -132,12 +189,9 @@ void CCleaner::runCycle() {
     settings->setActivityState(eAS_Busy);
 
     if (m_hTimer.sleep(milliseconds(m_nScanPauseMs.load()))) {
-        const std::string otherFileTypes = settings->getOtherFileTypes();
-        const std::string types = Rules::prepareTypeList(settings->getFileTypes(), otherFileTypes);
-        const std::string others = Rules::prepareOtherList(otherFileTypes);
-        const double minimumAge = settings->getDeleteAgeSpan();
-        if (!types.empty())
-            scanFolder(settings->getScanFolder(), types, others, minimumAge);
+        const SPassInputs inputs = passInputs();
+        if (!inputs.types.empty())
+            scanFolder(inputs.folder, inputs.types, inputs.others, inputs.minimumAge);
     }
     closeUndeletedList();
 
@@ -148,6 +202,10 @@ void CCleaner::runCycle() {
         return;
     }
     settings->setLastScan(OleDate::formatMDY(Clock::nowLocal()));
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_bFinishing = true;
+    }
     // Clients handling scanFinished still see the busy state.
     fireEvent(eFE_ScanFinished, {});
     settings->setActivityState(eAS_Idle);
@@ -157,7 +215,19 @@ void CCleaner::runCycle() {
     setTimer();
     // A finished scan is worth reading at once, not only when the buffer fills.
     CLog::getInstance()->flush();
-    m_bBusy.store(false);
+    bool scanNow = false;
+    bool startTime = false;
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_bBusy.store(false);
+        m_bFinishing = false;
+        std::swap(scanNow, m_bKeptScanNow);
+        std::swap(startTime, m_bKeptStartTime);
+    }
+    if (scanNow)
+        setTimerNow();
+    else if (startTime)
+        setTimer();
 }
 
 void CCleaner::fireEvent(EFireEvent event, std::string_view failurePrefix) {

@@ -3,6 +3,10 @@
 #include "Files.h"
 #include "Text.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+
 namespace MW {
 
 CLog::~CLog() {
@@ -14,8 +18,32 @@ void CLog::open(const std::string& path) {
     std::lock_guard lock(m_mutex);
     closeLocked();
     m_strPath = path;
-    const auto size = static_cast<std::int64_t>(Platform::fileSize(path).value_or(0));
-    m_pFile = Platform::openTextFile(path, size > kMaxSize ? "w" : "a");
+    openLocked();
+}
+
+void CLog::limitSize() {
+    std::lock_guard lock(m_mutex);
+    if (!m_pFile)
+        return;
+    std::fflush(m_pFile);
+    struct stat st {};
+    if (::fstat(::fileno(m_pFile), &st) != 0 || st.st_size <= kMaxSize)
+        return;
+    closeLocked();
+    openLocked();
+}
+
+void CLog::openLocked() {
+    const auto size = static_cast<std::int64_t>(Platform::fileSize(m_strPath).value_or(0));
+    // The previous content is kept once, beside the new log; should it not move, the
+    // log is emptied as before rather than grow without end.
+    const bool tooBig = size > kMaxSize;
+    std::error_code error;
+    if (tooBig)
+        std::filesystem::rename(Platform::fsPath(m_strPath), Platform::fsPath(m_strPath + ".1"),
+                                error);
+    const bool moved = tooBig && !error;
+    m_pFile = Platform::openTextFile(m_strPath, tooBig && !moved ? "w" : "a");
     if (m_pFile)
         std::setvbuf(m_pFile, nullptr, _IOFBF, 4096);
 }

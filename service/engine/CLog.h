@@ -11,7 +11,9 @@
 namespace MW {
 
 // The service log: one entry per write, each followed by a line feed, written as
-// ISO 8859-1 through a 4 KiB buffer. Entries written while closed are dropped.
+// ISO 8859-1 through a 4 KiB buffer. Entries written while closed are dropped. A
+// log past kMaxSize is moved aside to "<path>.1" (replacing the one before) and
+// started afresh, at open and whenever limitSize() is called.
 class CLog : public Common::CSingleton<CLog> {
 public:
     static constexpr std::int64_t kMaxSize = 20971520; // 20 MiB
@@ -20,9 +22,11 @@ public:
     CLog& operator=(const CLog&) = delete;
     virtual ~CLog();
 
-    // Appends to the file at `path`, or empties it first when it is larger than
+    // Appends to the file at `path`, or starts a new one when it is larger than
     // kMaxSize. A failure leaves the log closed.
     void open(const std::string& path);
+    // Applies the size rule to the open log (the cleaner calls it before each scan).
+    void limitSize();
     void write(std::string_view text);
     // Pushes buffered entries to the file.
     void flush();
@@ -35,6 +39,7 @@ private:
     CLog() = default;
 
     void closeLocked();
+    void openLocked();
 
     mutable std::mutex m_mutex;
     std::string m_strPath;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 namespace MW {
 
@@ -86,8 +87,9 @@ public:
     // saves the current values over it.
     void loadFromFile(const std::string& path);
     // Writes the file at the remembered path, through a temporary file renamed
-    // over the old one.
-    void saveToFile();
+    // over the old one. Failures are logged as ever; the result also says why,
+    // for the service's own report (empty on success).
+    std::error_code saveToFile();
 
 private:
     friend class Common::CSingleton<CSettings>;

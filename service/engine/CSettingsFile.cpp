@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <system_error>
 
 namespace MW {
 namespace {
@@ -84,7 +85,8 @@ public:
     enum class EReadResult { ok, notOpened, damaged };
     // Reads the file into the record, each item stored as soon as it is read.
     EReadResult read(const std::string& path);
-    void write(const std::string& path) const;
+    // Empty on success, else why the file could not be written.
+    std::error_code write(const std::string& path) const;
 
 private:
     friend class boost::serialization::access;
@@ -185,7 +187,7 @@ CSettingsFile::EReadResult CSettingsFile::read(const std::string& path) {
     return EReadResult::ok;
 }
 
-void CSettingsFile::write(const std::string& path) const {
+std::error_code CSettingsFile::write(const std::string& path) const {
     std::lock_guard saveLock(g_saveMutex);
     std::ostringstream out;
     out.imbue(std::locale::classic());
@@ -193,10 +195,13 @@ void CSettingsFile::write(const std::string& path) const {
         CSettingsOArchive archive(out);
         archive << *this;
     } catch (const std::exception&) {
+        // A value the file cannot hold (a start time that is not a number).
         logWrite("CSettings::saveToFile(): Exception in text_oarchive");
-        return;
+        return std::make_error_code(std::errc::invalid_argument);
     }
-    switch (Platform::replaceFile(path, Platform::textModeBytes(out.view()))) {
+    const Platform::SReplaceResult saved =
+        Platform::replaceFile(path, Platform::textModeBytes(out.view()));
+    switch (saved.result) {
     case Platform::EReplaceResult::ok:
         break;
     case Platform::EReplaceResult::cannotCreate:
@@ -206,6 +211,7 @@ void CSettingsFile::write(const std::string& path) const {
         logWrite("CSettings::saveToFile(): Exception in text_oarchive");
         break;
     }
+    return saved.error;
 }
 
 void CSettings::loadFromFile(const std::string& path) {
@@ -221,8 +227,8 @@ void CSettings::loadFromFile(const std::string& path) {
     saveToFile();
 }
 
-void CSettings::saveToFile() {
-    CSettingsFile(*this).write(getSettingsPath());
+std::error_code CSettings::saveToFile() {
+    return CSettingsFile(*this).write(getSettingsPath());
 }
 
 } // namespace MW

@@ -97,9 +97,12 @@ std::tm toTm(double oleDate) {
     return tm;
 }
 
+bool isInRange(double oleDate) {
+    return std::isfinite(oleDate) && oleDate > kMinDate && oleDate < kMaxDate;
+}
+
 std::string formatMDY(double oleDate) {
-    // The range OLE dates cover: years 100 to 9999.
-    if (!std::isfinite(oleDate) || oleDate < -657434.0 || oleDate >= 2958466.0)
+    if (!isInRange(oleDate))
         return {};
     const std::tm tm = toTm(oleDate);
     std::array<char, 48> buffer{};

@@ -12,6 +12,16 @@
 
 namespace MW::OleDate {
 
+// The dates the service accepts and computes with, those OLE Automation knows:
+// all of 1 January 100 (day -657434; before 1899 the time of day stands behind
+// the negative day, so that day's times reach towards -657435) up to the end of
+// 31 December 9999 (day 2958465). The one place that says so; both bounds are
+// exclusive.
+inline constexpr double kMinDate = -657435.0;
+inline constexpr double kMaxDate = 2958466.0;
+// Whether `oleDate` is a number within that range.
+bool isInRange(double oleDate);
+
 // 1 January 1970 as an OLE date.
 inline constexpr double kUnixEpochDay = 25569.0;
 inline constexpr std::int64_t kSecondsPerDay = 86400;

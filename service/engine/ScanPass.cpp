@@ -3,12 +3,15 @@
 
 #include "CCleaner.h"
 #include "CLog.h"
+#include "CPreviewList.h"
 #include "CSettings.h"
 #include "CleaningRules.h"
 #include "Directory.h"
 #include "Files.h"
 #include "OleDate.h"
 #include "Text.h"
+
+#include <filesystem>
 
 namespace MW {
 namespace {
@@ -32,6 +35,31 @@ bool mayList(const std::string& folder) {
     return Platform::pathLength(folder) + kPatternSuffixLength < Platform::maxPathLength();
 }
 
+// Tells the administrator which part of the tree a scan could not reach, and why.
+std::string notScanned(const std::string& folder, const std::string& reason) {
+    return "Folder not scanned: " + Common::withControlsMarked(folder) + " (" + reason + ")";
+}
+
+std::string pathTooLong() {
+    return "path longer than " +
+           std::to_string(Platform::maxPathLength() - kPatternSuffixLength - 1) + " bytes";
+}
+
+// The root folder as the walk uses it: ".", ".." and repeated separators resolved
+// lexically, as a full path is made from a typed one, without a trailing
+// separator (the root itself excepted). Empty for a relative path: it would be
+// taken from the service's working directory, not from where it was typed.
+std::string normalisedRoot(const std::string& folder) {
+    const std::filesystem::path path(folder);
+    if (!path.is_absolute())
+        return {};
+    std::string normal = path.lexically_normal().string();
+    while (normal.size() > 1 && Platform::endsWithSeparator(normal) &&
+           normal.size() > path.root_path().string().size())
+        normal.pop_back();
+    return normal;
+}
+
 void lowerInPlace(std::string& text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
@@ -41,6 +69,9 @@ void lowerInPlace(std::string& text) {
 } // namespace
 
 struct CCleaner::SPass {
+    // Set for a preview: the pass then deletes, counts, lists, signals and logs
+    // nothing, and tells this list what it would do instead.
+    CPreviewList* preview = nullptr;
     std::string_view types;
     std::string_view others;
     double minimumAge = 0;
@@ -50,6 +81,12 @@ struct CCleaner::SPass {
     std::size_t depth = 0;
     // Scratch for the cheap type check.
     std::string extension;
+
+    // The walk's log trace, which belongs to real scans only.
+    void trace(const std::string& entry) const {
+        if (!preview)
+            logWrite(entry);
+    }
 
     // False only when the file test is bound to fail, which most files are: it then
     // need not lower and copy the whole path. The test takes the extension from the
@@ -86,7 +123,7 @@ void CCleaner::openUndeletedList() {
 void CCleaner::addUndeleted(std::string_view path) {
     if (!m_pUndeletedList)
         return;
-    std::string line = Common::toLatin1(path);
+    std::string line = Common::toLatin1(Common::withControlsMarked(path));
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), m_pUndeletedList);
     ++m_nUndeleted;
@@ -102,27 +139,34 @@ void CCleaner::closeUndeletedList() {
 }
 
 void CCleaner::scanFolder(const std::string& folder, const std::string& types,
-                          const std::string& others, double minimumAge) {
+                          const std::string& others, double minimumAge, CPreviewList* preview) {
     SPass pass;
+    pass.preview = preview;
     pass.types = types;
     pass.others = others;
     pass.minimumAge = minimumAge;
-    pass.path = folder;
-    logWrite("Scanning !" + folder);
-    if (!mayList(folder))
-        return;
+    pass.path = normalisedRoot(folder);
+    pass.trace("Scanning !" + Common::withControlsMarked(folder));
+    if (pass.path.empty())
+        return pass.trace(notScanned(folder, "not an absolute path"));
+    if (!mayList(pass.path))
+        return pass.trace(notScanned(pass.path, pathTooLong()));
     Platform::CDirectory root;
-    if (root.open(folder))
-        scanEntries(root, pass);
+    if (!root.open(pass.path))
+        return pass.trace(notScanned(pass.path, root.failureReason()));
+    scanEntries(root, pass);
 }
 
 void CCleaner::scanSubfolder(const Platform::CDirectory& parent, const char* name, SPass& pass) {
-    logWrite("Scanning !" + pass.path);
-    if (!mayList(pass.path) || pass.depth >= kMaxDepth)
-        return;
+    pass.trace("Scanning !" + Common::withControlsMarked(pass.path));
+    if (!mayList(pass.path))
+        return pass.trace(notScanned(pass.path, pathTooLong()));
+    if (pass.depth >= kMaxDepth)
+        return pass.trace(
+            notScanned(pass.path, "deeper than " + std::to_string(kMaxDepth) + " levels"));
     Platform::CDirectory folder;
     if (!folder.openSub(parent, name))
-        return;
+        return pass.trace(notScanned(pass.path, folder.failureReason()));
     ++pass.depth;
     scanEntries(folder, pass);
     --pass.depth;
@@ -165,7 +209,8 @@ void CCleaner::scanEntries(Platform::CDirectory& folder, SPass& pass) {
             continue;
         }
         // Files, links and special files alike: a link is judged by its own name and
-        // time, and removing it never touches its target.
+        // time, and removing it never touches its target. A link to a folder is
+        // neither entered nor removed (cleanFile looks at its target's type).
         if (!pass.mayBeCandidate(name, dottedTail))
             continue;
         appendName(name);
@@ -179,29 +224,44 @@ void CCleaner::scanEntries(Platform::CDirectory& folder, SPass& pass) {
 void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
                          const std::string& path, SPass& pass) {
     const auto info = folder.stat(name);
-    // Gone since the listing, or a folder put in its place: nothing to clean.
-    if (!info || info->kind == EEntryKind::Directory)
+    // Gone since the listing, or a folder (or a link to one) in its place: nothing
+    // to clean.
+    if (!info || info->kind == EEntryKind::Directory || info->linkToDirectory)
         return;
     const double modifyDate = Clock::utcToLocalNowOffset(info->modifiedUtc);
     const double currentDate = Clock::nowLocal();
     if (!Rules::isOldEnough(modifyDate, currentDate, pass.minimumAge))
         return;
-    logWrite("Current date: " + OleDate::formatMDY(currentDate) +
-             " , Modify date: " + OleDate::formatMDY(modifyDate));
+    pass.trace("Current date: " + OleDate::formatMDY(currentDate) +
+               " , Modify date: " + OleDate::formatMDY(modifyDate));
 
     // Read-only and in-use files are kept, as the platform the service came from
     // refused to delete them. Only regular files are opened for the in-use test:
     // opening a device or a pipe can have effects of its own.
-    const bool deleted = !info->readOnly &&
-                         !(info->kind == EEntryKind::File && folder.isInUse(name)) &&
-                         folder.remove(name);
+    const char* keptBecause = info->readOnly ? CPreviewList::kReadOnly
+                              : info->kind == EEntryKind::File && folder.isInUse(name)
+                                  ? CPreviewList::kInUse
+                                  : nullptr;
+    if (pass.preview) {
+        // Asks where a scan would try: what the folder lets us remove.
+        const char* action = keptBecause              ? keptBecause
+                             : folder.mayRemove(name) ? CPreviewList::kDelete
+                                                      : CPreviewList::kDenied;
+        std::string found = pass.path;
+        if (!Platform::endsWithSeparator(found))
+            found += Platform::pathSeparator();
+        found += name;
+        pass.preview->add(action, info->size, found);
+        return;
+    }
+    const bool deleted = !keptBecause && folder.remove(name);
     if (deleted) {
         CSettings::getInstance()->addCleanedSpace(info->size);
         fireEvent(eFE_UpdateCleanedSpace, kUpdateFailure);
-        logWrite("File has been deleted: " + path);
+        logWrite("File has been deleted: " + Common::withControlsMarked(path));
     } else {
         addUndeleted(path);
-        logWrite("File has not been deleted: " + path);
+        logWrite("File has not been deleted: " + Common::withControlsMarked(path));
     }
 }
 

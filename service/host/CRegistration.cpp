@@ -158,17 +158,21 @@ bool CRegistration::checkWritable(const std::vector<std::string>& files) {
 }
 
 bool CRegistration::checkCanUninstall() {
-    if (!fileExists(m_paths.unit))
+    const std::vector<std::string> units = installedUnits(m_strRoot);
+    if (units.empty())
         return true;
     if (findInPath("systemctl").empty()) {
         say(std::string(kNoManager) + " (systemctl was not found)");
         return false;
     }
-    return checkWritable({m_paths.unit});
+    return checkWritable(units);
 }
 
 bool CRegistration::uninstallService() {
-    if (!fileExists(m_paths.unit))
+    // Wherever systemd loads the unit from: one this program wrote, one that
+    // cmake --install or a package put in a distribution folder, or both.
+    const std::vector<std::string> units = installedUnits(m_strRoot);
+    if (units.empty())
         return true;
     if (managerLive() && !systemctl({"stop", kUnitName}))
         say(kCannotStop);
@@ -176,9 +180,12 @@ bool CRegistration::uninstallService() {
         say(kCannotDelete);
         return false;
     }
-    if (std::string error = removeFile(m_paths.unit); !error.empty()) {
-        say(std::string(kCannotDelete) + " (" + error + ")");
-        return false;
+    for (const auto& unit : units) {
+        if (std::string error = removeFile(unit); !error.empty()) {
+            say(std::string(kCannotDelete) + " (" + error + ")");
+            return false;
+        }
+        m_out << "Removed " << unit << '\n';
     }
     if (managerLive())
         systemctl({"daemon-reload"});

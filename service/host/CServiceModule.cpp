@@ -6,14 +6,22 @@
 #include "CSettings.h"
 #include "DataFiles.h"
 #include "FileOps.h"
+#include "FileReplace.h"
 #include "Systemd.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <sdbus-c++/sdbus-c++.h>
 
 namespace MW::Host {
 namespace {
 
 constexpr int kExitFailure = 1;
+// How long a stop waits for the cleaner to end; systemd's stop time-out is longer.
+constexpr std::chrono::seconds kCleanerStopWait(10);
+// Bus failures in a row, with the connection still up, after which the loop gives up.
+constexpr int kMaxBusFailures = 100;
 
 const char* busName(EBusType bus) {
     return bus == EBusType::eBT_System ? "system" : "session";
@@ -64,12 +72,18 @@ int CServiceModule::start() {
         m_journal.error("The service loop failed");
         stopSequence();
     }
-    ok = ok && !m_bBusLost;
+    ok = ok && !m_bBusLost && !m_bSaveFailed;
 
     // Off the bus: the name is released and the objects are gone.
     m_pBusServer.reset();
     m_pConnection.reset();
     m_journal.report(kJournalStopped);
+    if (m_bCleanerStuck) {
+        // Its thread cannot be joined, and the objects it uses must not be
+        // destroyed under it: the process ends here, its settings saved.
+        std::fflush(nullptr);
+        std::_Exit(kExitFailure);
+    }
     return ok ? 0 : kExitFailure;
 }
 
@@ -90,13 +104,13 @@ bool CServiceModule::publish() {
     try {
         m_pBusServer = std::make_unique<DBus::CBusServer>(
             *m_pConnection, *Objects::getMorrowick(),
-            DBus::AuthOptions{m_setup.authEnabled, m_setup.authGroup});
+            DBus::AuthOptions{m_setup.authEnabled, m_setup.authGroup}, &m_cleaner);
     } catch (const std::exception& e) {
         m_journal.error(std::string("Could not publish the service's objects: ") + e.what());
         return false;
     }
-    m_journal.report(kJournalStarted);
-    notifyServiceManager("READY=1\nSTATUS=Running");
+    // Started and ready only once the name is ours: a second instance fails here
+    // without having claimed to run.
     try {
         m_pBusServer->requestName();
     } catch (const sdbus::Error& e) {
@@ -104,25 +118,42 @@ bool CServiceModule::publish() {
                         bus + " bus: " + e.getMessage());
         return false;
     }
+    m_journal.report(kJournalStarted);
+    notifyServiceManager("READY=1\nSTATUS=Running");
     return true;
 }
 
 void CServiceModule::dispatchBus() {
     try {
         m_pBusServer->dispatch();
+        m_nBusFailures = 0;
+        return;
     } catch (const std::exception& e) {
+        // One failed request is no reason to stop; only a lost connection is (or a
+        // failure that comes back round after round, which nothing would mend).
+        if (++m_nBusFailures < kMaxBusFailures && m_pBusServer->connectionAlive()) {
+            m_journal.error(std::string("A bus request failed: ") + e.what());
+            logWrite(std::string("CServiceModule::dispatchBus(): ") + e.what());
+            return;
+        }
         // Without its bus nobody can reach the service: it stops as if asked to.
         m_journal.error(std::string("The bus connection was lost: ") + e.what());
-        m_bBusLost = true;
-        stopSequence();
     }
+    m_bBusLost = true;
+    stopSequence();
 }
 
 void CServiceModule::serviceBody() {
     const std::string& dir = m_setup.stateDir;
+    // Saves cut short by a kill leave their temporary files behind; only this
+    // instance (it owns the bus name) saves here.
+    Platform::removeStaleTempFiles(dir);
     CSettings* settings = CSettings::getInstance();
+    settings->setScanFolder(m_setup.defaultScanFolder);
     settings->loadFromFile(dir + "/settings.mwk");
     settings->setUndeletedLog(dir + "/undeleted.tmp");
+    // It names files some callers may not see: only those allowed to ask may read it.
+    m_cleaner.setPreviewFile(dir + "/preview.tmp", m_setup.authEnabled ? m_setup.authGroup : "");
     CLog::getInstance()->open(dir + "/mwservice.log");
     logWrite("---------- Service started! v. " + std::string(Data::kVersion) + " ----------");
 
@@ -146,23 +177,47 @@ void CServiceModule::stopSequence() {
         return;
     m_bStopped = true;
     // The cleaner ends first, so that nothing touches the settings record or the
-    // log after they are destroyed below.
-    m_cleaner.stop();
-    m_cleaner.setEventDispatcher(nullptr);
-    m_pMorrowick.reset();
-    CSettings::getInstance()->saveToFile();
-    CSettings::destroyInstance();
+    // log after they are destroyed below. A cleaner stuck in a hung file-system
+    // call must not cost the settings: they are saved without it, and everything
+    // it may still touch is left in place until the process ends.
+    m_bCleanerStuck = !m_cleaner.stop(kCleanerStopWait);
+    if (m_bCleanerStuck) {
+        m_journal.error("The cleaner did not end within " +
+                        std::to_string(kCleanerStopWait.count()) +
+                        " s; the settings are saved without waiting for it");
+    } else {
+        m_cleaner.setEventDispatcher(nullptr);
+        m_pMorrowick.reset();
+    }
+    m_bSaveFailed = !saveSettings();
+    if (!m_bCleanerStuck)
+        CSettings::destroyInstance();
     logWrite("---------- Service stopped! ----------");
-    CLog::destroyInstance();
+    if (m_bCleanerStuck)
+        CLog::getInstance()->flush();
+    else
+        CLog::destroyInstance();
     notifyServiceManager("STOPPING=1\nSTATUS=Stopping");
     m_loop.quit();
+}
+
+bool CServiceModule::saveSettings() {
+    CSettings* settings = CSettings::getInstance();
+    const std::error_code error = settings->saveToFile();
+    if (!error)
+        return true;
+    // The log has the settings' own entry; the reason goes where an administrator
+    // looks first.
+    m_journal.error("The settings could not be saved to " + settings->getSettingsPath() + ": " +
+                    error.message());
+    return false;
 }
 
 void CServiceModule::suspendSequence() {
     if (m_bStopped)
         return;
     m_cleaner.cancelTimer();
-    CSettings::getInstance()->saveToFile();
+    saveSettings();
     logWrite("---------- Service has been suspended per Hibernate! ----------");
     // The machine may not come back; what the log holds so far should be on disk.
     CLog::getInstance()->flush();

@@ -41,6 +41,8 @@ private:
     void dispatchBus();
     void serviceBody();
     void stopSequence();
+    // Saves the settings; a failure is also reported with its reason. False then.
+    bool saveSettings();
     void suspendSequence();
     void resumeSequence();
     void onSignal(ESignalRequest request);
@@ -57,6 +59,9 @@ private:
     std::shared_ptr<Objects::CMorrowick> m_pMorrowick;
     bool m_bStopped = false;
     bool m_bBusLost = false;
+    int m_nBusFailures = 0;       // failed dispatches in a row
+    bool m_bSaveFailed = false;   // the stop's save: the run ends with failure
+    bool m_bCleanerStuck = false; // the cleaner did not end at the stop
 };
 
 } // namespace MW::Host

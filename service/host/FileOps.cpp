@@ -1,5 +1,7 @@
 #include "FileOps.h"
 
+#include "FileReplace.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -54,34 +56,10 @@ std::string checkWritableDir(const std::string& dir) {
 std::string writeFileAtomically(const std::string& path, const std::string& content) {
     if (std::string error = makeDirectories(parentOf(path)); !error.empty())
         return error;
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return failure("cannot create a file beside", path, errno);
-    std::size_t written = 0;
-    int error = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (!error && ::fchmod(fd, 0644) != 0)
-        error = errno;
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error && ::rename(temp.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        return failure("cannot write", path, error);
-    }
+    // Registration files are read by the bus and by systemd, whatever the umask.
+    const Platform::SReplaceResult result = Platform::replaceFile(path, content, 0644);
+    if (result.result != Platform::EReplaceResult::ok)
+        return "cannot write " + path + ": " + result.error.message();
     return {};
 }
 

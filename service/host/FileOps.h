@@ -12,8 +12,9 @@ std::string makeDirectories(const std::string& dir);
 // existing ancestor when it is missing, is writable. Empty when yes, else why not.
 std::string checkWritableDir(const std::string& dir);
 
-// Writes `content` to a temporary file beside `path` and renames it over `path`,
-// creating the directory; the file gets mode 0644. Empty on success, else why not.
+// Replaces `path` with `content` atomically (Platform::replaceFile), creating the
+// directory; a new file gets mode 0644, an existing one keeps its owner and mode.
+// Empty on success, else why not.
 std::string writeFileAtomically(const std::string& path, const std::string& content);
 
 // Removes `path`; a missing file counts as removed. Empty on success, else why not.

@@ -2,6 +2,8 @@
 
 #include "DataFiles.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 namespace MW::Host {
@@ -88,6 +90,27 @@ std::string sessionActivationFile(std::string_view execWord) {
 
 std::string policyFile() {
     return std::string(Data::kPolicy);
+}
+
+std::vector<std::string> installedUnits(const std::string& root) {
+    std::vector<std::string> units;
+    std::vector<std::filesystem::path> seen;
+    for (const char* dir :
+         {"/etc/systemd/system", "/run/systemd/system", "/usr/local/lib/systemd/system",
+          "/usr/lib/systemd/system", "/lib/systemd/system"}) {
+        const std::string unit = root + dir + "/" + kUnitName;
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(unit, error)))
+            continue;
+        // /lib is /usr/lib on most systems now: the same file counts once.
+        const auto real =
+            std::filesystem::weakly_canonical(std::filesystem::path(unit).parent_path(), error);
+        if (!error && std::find(seen.begin(), seen.end(), real) != seen.end())
+            continue;
+        seen.push_back(real);
+        units.push_back(unit);
+    }
+    return units;
 }
 
 SystemPaths systemPaths(const std::string& root) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace MW::Host {
 
@@ -34,5 +35,10 @@ struct SystemPaths {
     std::string policy;     // <root>/etc/dbus-1/system.d/org.morrowick.Service.conf
 };
 SystemPaths systemPaths(const std::string& root);
+
+// Every mwservice.service below `root` in the folders systemd loads system units
+// from (administrator's, run-time, local and distribution folders), each file
+// once, in systemd's order of precedence.
+std::vector<std::string> installedUnits(const std::string& root);
 
 } // namespace MW::Host

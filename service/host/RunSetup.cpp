@@ -72,6 +72,8 @@ RunSetup makeRunSetup(const RunOptions& options, const EnvLookup& env, const std
             (stateHome ? *stateHome : homeOf(env, home) + "/.local/state") + "/morrowick";
     }
     setup.stateDir = stripTrailingSlashes(setup.stateDir);
+    if (setup.bus == EBusType::eBT_Session)
+        setup.defaultScanFolder = stripTrailingSlashes(homeOf(env, home));
 
     setup.authEnabled = !options.noAuth && (setup.bus == EBusType::eBT_System || options.authGroup);
     setup.authGroup = options.authGroup.value_or(kDefaultAuthGroup);

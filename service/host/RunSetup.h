@@ -19,6 +19,10 @@ struct RunSetup {
     EBusType bus = EBusType::eBT_Session;
     std::string busAddress; // the address of the bus that started us, or empty
     std::string stateDir;   // absolute
+    // ScanFolder until a settings file says otherwise: the root for the system
+    // service, the user's home folder per user (elsewhere a user's service could
+    // only list other people's files as undeletable).
+    std::string defaultScanFolder = "/";
     bool authEnabled = false;
     std::string authGroup;
     // MW_SCAN_PAUSE_MS: a shorter pause before each scan, for tests (0 to 5000).

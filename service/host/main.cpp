@@ -8,10 +8,14 @@
 #include "FileOps.h"
 #include "RunSetup.h"
 
+#include <csignal>
 #include <iostream>
 
 int main(int argc, char** argv) {
     using namespace MW::Host;
+    // A file size limit then makes a write fail and be reported, instead of ending
+    // the service before it could save.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const CommandLine line = parseCommandLine(args);
     if (!line.error.empty()) {

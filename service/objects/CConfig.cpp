@@ -2,6 +2,7 @@
 
 #include "CSettings.h"
 #include "Contract.h"
+#include "Directory.h"
 #include "OleDate.h"
 
 #include <cmath>
@@ -14,9 +15,15 @@ CSettings& settings() {
     return *CSettings::getInstance();
 }
 
-// Text as stored: up to the first NUL, the way a C string ends.
-std::string uptoNul(std::string_view value) {
-    return std::string(value.substr(0, value.find('\0')));
+// Text as stored: up to the first NUL, the way a C string ends; refused when longer
+// than `limit` bytes.
+std::string uptoNul(std::string_view value, std::size_t limit = kMaxTextLength) {
+    value = value.substr(0, value.find('\0'));
+    if (value.size() > limit)
+        throw CContractError(Bus::kErrorInvalidArgs,
+                             "The value is " + std::to_string(value.size()) +
+                                 " bytes long; at most " + std::to_string(limit) + " are taken.");
+    return std::string(value);
 }
 
 // Keeps client texts in error messages readable and short.
@@ -32,11 +39,16 @@ std::string quoted(const std::string& text) {
 
 } // namespace
 
+std::size_t maxScanFolderLength() {
+    // The platform's limit counts the terminating NUL.
+    return Platform::maxPathLength() - 1;
+}
+
 std::string CConfig::getScanFolder() const {
     return settings().getScanFolder();
 }
 void CConfig::setScanFolder(std::string_view value) {
-    settings().setScanFolder(uptoNul(value));
+    settings().setScanFolder(uptoNul(value, maxScanFolderLength()));
 }
 std::string CConfig::getFileTypes() const {
     return settings().getFileTypes();
@@ -60,7 +72,8 @@ void CConfig::setStartTime(const StartTimeValue& value) {
     if (const double* asDate = std::get_if<double>(&value)) {
         date = *asDate;
     } else if (const std::string* asText = std::get_if<std::string>(&value)) {
-        const std::string text = uptoNul(*asText);
+        // Any length: a text that long is no date, and says so.
+        const std::string text = uptoNul(*asText, std::string::npos);
         const auto parsed = OleDate::parse(text);
         if (!parsed)
             typeMismatch(quoted(text) + " is not a date.");
@@ -71,7 +84,7 @@ void CConfig::setStartTime(const StartTimeValue& value) {
     }
     // Outside this range (or not a number) the cleaner's date arithmetic has no
     // meaning, so such a value is refused like a wrong type.
-    if (!std::isfinite(date) || date < kMinOleDate || date >= kMaxOleDate)
+    if (!OleDate::isInRange(date))
         typeMismatch("the date lies outside the years 100 to 9999.");
     settings().setStartTime(date);
 }

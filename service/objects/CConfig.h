@@ -4,6 +4,7 @@
 // objects are interchangeable. No write saves the settings; only StartTime
 // notifies (through CSettings::setStartTime, and only when it changes).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,7 +24,9 @@ class CConfig {
 public:
     CConfig() = default;
 
-    // Strings are stored up to their first NUL; nothing is trimmed or checked.
+    // Strings are stored up to their first NUL; nothing is trimmed. A string longer
+    // than its bound (kMaxScanFolderLength, kMaxTextLength) is refused with
+    // CContractError(org.freedesktop.DBus.Error.InvalidArgs) and changes nothing.
     std::string getScanFolder() const;
     void setScanFolder(std::string_view value);
     std::string getFileTypes() const;
@@ -61,9 +64,10 @@ public:
     void setProxySysAccessType(std::uint32_t value);
 };
 
-// The OLE dates the service can compute with: 1 January 100 up to the end of
-// 31 December 9999.
-inline constexpr double kMinOleDate = -657434.0;
-inline constexpr double kMaxOleDate = 2958466.0; // exclusive
+// The longest values the string properties take, in bytes: a folder the platform
+// can name, and a generous bound for every other text, so that no client can make
+// the service keep, save and load megabytes.
+std::size_t maxScanFolderLength();
+inline constexpr std::size_t kMaxTextLength = 64 * 1024;
 
 } // namespace MW::Objects

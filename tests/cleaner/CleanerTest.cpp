@@ -1,6 +1,7 @@
 // The cleaner thread: scan cycles, the daily timer, requests while busy, and the
 // end of the thread.
 
+#include "CLog.h"
 #include "CSettings.h"
 #include "CleanerFixture.h"
 #include "OleDate.h"
@@ -8,9 +9,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <future>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <thread>
 
 namespace MW::Test {
 namespace {
@@ -152,6 +155,51 @@ TEST_F(CCleanerCycleTest, RequestsDuringACycleAreDroppedWithoutWaiting) {
     EXPECT_EQ(countLines("CCleaner: Timer set to: "), timers + 1);
 }
 
+TEST_F(CCleanerCycleTest, ScanNowAfterScanFinishedRunsEvenBeforeTheCycleHasEnded) {
+    CSettings* settings = CSettings::getInstance();
+    // The request arrives in the last steps of the cycle: clients were told the scan
+    // finished and the state is idle, but the cycle has not armed its timer yet.
+    // The totals entry reads the clock there, so the clock is where it is sent from.
+    std::atomic<bool> sent{false};
+    Clock::setNowForTesting([&] {
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
+        if (!sent && m_recorder.count(eFE_ScanFinished) == 1 &&
+            settings->getActivityState() == eAS_Idle && m_pCleaner->isBusy()) {
+            sent = true;
+            std::thread client([&] { settings->notifyScanNow(); });
+            client.join();
+        }
+        return now;
+    });
+    startAndWait();
+    settings->notifyScanNow();
+    ASSERT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanFinished) >= 1; }));
+    ASSERT_TRUE(waitUntil([&] { return sent.load(); }));
+    EXPECT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanStarted) == 2; }, 20));
+    EXPECT_TRUE(waitForCycles(2));
+    EXPECT_EQ(countLines("CCleaner: TimerNow set to: "), 2u);
+}
+
+TEST_F(CCleanerCycleTest, ALogPastItsLimitIsMovedAsideBeforeTheScan) {
+    startAndWait();
+    CLog::getInstance()->flush();
+    // Grown while the service ran, for example by an earlier scan.
+    {
+        std::ofstream grow(m_dir / "mwservice.log", std::ios::app | std::ios::binary);
+        grow << std::string(CLog::kMaxSize, 'g') << '\n';
+    }
+    CSettings::getInstance()->notifyScanNow();
+    ASSERT_TRUE(waitForCycles(1));
+    const auto log = logLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), "CCleaner: Starting the scanning process!");
+    const std::string previous = readFile(m_dir / "mwservice.log.1");
+    EXPECT_GT(previous.size(), static_cast<std::size_t>(CLog::kMaxSize));
+    EXPECT_EQ(previous.rfind("CCleaner: Thread started!", 0), 0u);
+}
+
 TEST_F(CCleanerCycleTest, EmptyTypeListsStillCompleteTheCycle) {
     CSettings* settings = CSettings::getInstance();
     settings->setFileTypes("");
@@ -219,7 +267,7 @@ TEST_F(CCleanerCycleTest, TimerFiresAtTheStartTimeAndIsSetForTheNextDay) {
               OleDate::toWallSeconds(start) + OleDate::kSecondsPerDay);
 }
 
-#ifndef _WIN32 // a Windows timer follows a clock change by itself
+#ifndef _WIN32 // a Windows timer follows a clock change by itself; these step the clock
 TEST_F(CCleanerCycleTest, ClockChangeReArmsTheTimerInsteadOfScanning) {
     m_pClockGuard.reset();
     m_pClockGuard = std::make_unique<CClockGuard>(true);
@@ -238,6 +286,58 @@ TEST_F(CCleanerCycleTest, ClockChangeReArmsTheTimerInsteadOfScanning) {
     EXPECT_EQ(countLines("CCleaner: Starting the scanning process!"), 0u);
     EXPECT_TRUE(m_recorder.events().empty());
     EXPECT_EQ(settings->getStartTime(), due);
+}
+
+std::int64_t realNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+TEST_F(CCleanerCycleTest, ClockSetBackAfterTodaysScanKeepsTheDueDate) {
+    m_pClockGuard.reset();
+    m_pClockGuard = std::make_unique<CClockGuard>(true);
+    CSettings* settings = CSettings::getInstance();
+    // Today's scan ran an hour ago: the next one is due tomorrow at that time.
+    settings->storeStartTime(Clock::utcToLocalNowOffset(realNow() - 3600));
+    startAndWait();
+    m_pCleaner->setTimer();
+    const double due = settings->getStartTime();
+    ASSERT_GT(due, Clock::nowLocal() + 0.9);
+
+    // The clock is set back two hours, before the time of today's scan.
+    Clock::setNowForTesting([] { return realNow() - 7200; });
+    if (!stepClockForward())
+        GTEST_SKIP() << "this process may not set the clock";
+    ASSERT_TRUE(waitUntil([&] { return countLines("CCleaner: Timer set to: ") >= 2; }));
+    EXPECT_EQ(settings->getStartTime(), due);
+    EXPECT_FALSE(waitUntil([&] { return m_recorder.count(eFE_ScanStarted) > 0; },
+                           std::chrono::milliseconds(1500)))
+        << "today's scan ran a second time";
+}
+
+TEST_F(CCleanerCycleTest, ClockSetForwardPastTheDueTimeScansAtOnce) {
+    m_pClockGuard.reset();
+    m_pClockGuard = std::make_unique<CClockGuard>(true);
+    CSettings* settings = CSettings::getInstance();
+    makeFile(m_strRoot + "/a.bak", 1, kOld);
+    // Due in an hour.
+    settings->storeStartTime(Clock::utcToLocalNowOffset(realNow() + 3600));
+    startAndWait();
+    m_pCleaner->setTimer();
+    const double due = settings->getStartTime();
+    ASSERT_LT(due, Clock::nowLocal() + 0.1);
+
+    // The clock is set two hours forward, past the due time: the day's scan runs.
+    Clock::setNowForTesting([] { return realNow() + 7200; });
+    if (!stepClockForward())
+        GTEST_SKIP() << "this process may not set the clock";
+    ASSERT_TRUE(waitUntil([&] { return m_recorder.count(eFE_ScanFinished) == 1; }, 20));
+    EXPECT_FALSE(exists(m_strRoot + "/a.bak"));
+    // Then the next one is due a day after the missed one.
+    ASSERT_TRUE(waitForCycles(1));
+    EXPECT_EQ(OleDate::toWallSeconds(settings->getStartTime()),
+              OleDate::toWallSeconds(due) + OleDate::kSecondsPerDay);
 }
 #endif
 
@@ -284,58 +384,6 @@ TEST_F(CCleanerCycleTest, StopDuringThePassEndsItAtTheNextEntry) {
     EXPECT_EQ(settings->getActivityState(), eAS_Idle);
     EXPECT_TRUE(settings->getLastScan().empty());
     EXPECT_FALSE(m_pCleaner->isBusy());
-}
-
-TEST_F(CleanerTest, SetTimerChoosesTodayOrTomorrowAtTheStartTimeOfDay) {
-    const CTimeZone zone("UTC0");
-    const auto at = [](int year, int month, int day, int hour, int minute, int second) {
-        std::tm tm{};
-        tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
-        tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second;
-        return OleDate::fromTm(tm);
-    };
-    const auto setNow = [](double oleDate) {
-        const std::int64_t seconds = OleDate::toWallSeconds(oleDate); // UTC: no offset
-        Clock::setNowForTesting([seconds] { return seconds; });
-    };
-    CSettings* settings = CSettings::getInstance();
-    // Only the time of day of the stored start time counts, not its date.
-    settings->storeStartTime(at(2020, 1, 1, 9, 0, 0));
-
-    setNow(at(2021, 3, 16, 8, 59, 59));
-    m_pCleaner->setTimer();
-    EXPECT_EQ(settings->getStartTime(), at(2021, 3, 16, 9, 0, 0));
-    EXPECT_EQ(logLines().back(), "CCleaner: Timer set to: 2021/3/16 9:0:0");
-
-    setNow(at(2021, 3, 16, 9, 0, 0));
-    m_pCleaner->setTimer();
-    EXPECT_EQ(settings->getStartTime(), at(2021, 3, 17, 9, 0, 0));
-    EXPECT_EQ(logLines().back(), "CCleaner: Timer set to: 2021/3/17 9:0:0");
-
-    setNow(at(2021, 3, 16, 9, 0, 1));
-    m_pCleaner->setTimer();
-    EXPECT_EQ(settings->getStartTime(), at(2021, 3, 17, 9, 0, 0));
-
-    // Across the end of a month and a year.
-    settings->storeStartTime(at(2021, 1, 1, 0, 0, 0));
-    setNow(at(2021, 12, 31, 23, 59, 59));
-    m_pCleaner->setTimer();
-    EXPECT_EQ(logLines().back(), "CCleaner: Timer set to: 2022/1/1 0:0:0");
-
-    // Scan now names the present moment and leaves the start time alone.
-    m_pCleaner->setTimerNow();
-    EXPECT_EQ(logLines().back(), "CCleaner: TimerNow set to: 2021/12/31 23:59:59");
-    EXPECT_EQ(settings->getStartTime(), at(2022, 1, 1, 0, 0, 0));
-
-    // The notifications, while idle.
-    const std::size_t entries = logLines().size();
-    m_pCleaner->update(eSE_StartTimeChanged);
-    m_pCleaner->update(eSE_ScanNow);
-    m_pCleaner->update(99);
-    const auto log = logLines();
-    ASSERT_EQ(log.size(), entries + 2);
-    EXPECT_TRUE(log[entries].starts_with("CCleaner: Timer set to: "));
-    EXPECT_TRUE(log[entries + 1].starts_with("CCleaner: TimerNow set to: "));
 }
 
 } // namespace

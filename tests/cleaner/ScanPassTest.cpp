@@ -134,6 +134,32 @@ TEST_F(CleanerTest, PassWritesNamesItCannotRepresentWithQuestionMarks) {
     EXPECT_EQ(CSettings::getInstance()->getUndeletedCount(), 2);
 }
 
+TEST_F(CleanerTest, PassWritesControlCharactersAsQuestionMarksSoEachFileIsOneLine) {
+    // A name that tries to pass for log and list lines of its own.
+    const std::string forged = "/x\nFile has been deleted: shadow\n.bak";
+    ASSERT_EQ(::mkdir((m_strRoot + "/Sub\rDir").c_str(), 0755), 0);
+    makeFile(m_strRoot + forged, 1, kOld);
+    makeFile(m_strRoot + "/Sub\rDir/tab\there\x7F.bak", 1, kOld);
+    makeFile(m_strRoot + "/kept\n\xC2\x85line.bak", 1, kOld); // U+0085, a line break for some
+    ASSERT_EQ(::chmod((m_strRoot + "/kept\n\xC2\x85line.bak").c_str(), 0444), 0);
+
+    runPass(m_strRoot, ".bak");
+
+    EXPECT_FALSE(exists(m_strRoot + forged));
+    const std::string root = lowered(m_strRoot);
+    EXPECT_EQ(undeletedList(), root + "/kept??line.bak\n");
+    EXPECT_EQ(CSettings::getInstance()->getUndeletedCount(), 1);
+    const auto log = logLines();
+    EXPECT_EQ(countLines("File has been deleted: "), 2u);
+    EXPECT_EQ(
+        countLines("File has been deleted: " + root + "/x?file has been deleted: shadow?.bak"), 1u);
+    EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/Sub?Dir"), 1u);
+    EXPECT_EQ(countLines("File has been deleted: " + root + "/sub?dir/tab?here?.bak"), 1u);
+    EXPECT_EQ(countLines("File has not been deleted: " + root + "/kept??line.bak"), 1u);
+    // Scanning entries, three date entries and three file entries: nothing more.
+    EXPECT_EQ(log.size(), 2u + 3u + 3u);
+}
+
 TEST_F(CleanerTest, PassKeepsFilesOtherProcessesHoldOpenOrLocked) {
     makeFile(m_strRoot + "/reading.bak", 1, kOld);
     makeFile(m_strRoot + "/writing.bak", 1, kOld);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sched.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -40,16 +41,108 @@ TEST_F(CleanerTest, PassRemovesLinksButNeverWhatTheyPointTo) {
     EXPECT_TRUE(exists(outside + "/b.bak"));
     EXPECT_TRUE(exists(m_strRoot + "/elsewhere"));
     EXPECT_TRUE(exists(m_strRoot + "/young.bak"));
-    EXPECT_FALSE(exists(m_strRoot + "/folder.bak"));
+    // A link to a folder counts as a folder: never entered and never removed.
+    EXPECT_TRUE(exists(m_strRoot + "/folder.bak"));
     EXPECT_FALSE(exists(m_strRoot + "/link.bak"));
     EXPECT_FALSE(exists(m_strRoot + "/dangling.bak"));
-    EXPECT_EQ(countLines("File has been deleted: "), 3u);
+    EXPECT_EQ(countLines("File has been deleted: "), 2u);
+    EXPECT_EQ(countLines("Current date: "), 2u);
     EXPECT_EQ(countLines("Scanning !"), 1u);
+    EXPECT_EQ(undeletedList(), "");
 
-    // A root that is itself a link is not listed either.
+    // A root that is itself a link is not listed either, and the log says why.
     runPass(m_strRoot + "/elsewhere", ".bak");
     EXPECT_TRUE(exists(outside + "/a.bak"));
     EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/elsewhere"), 1u);
+    EXPECT_EQ(logLines().back(),
+              "Folder not scanned: " + m_strRoot + "/elsewhere (a symbolic link, not followed)");
+}
+
+TEST_F(CleanerTest, PassJudgesSpecialFilesByNameAndAgeWithoutOpeningThem) {
+    for (const char* name : {"/old.bak", "/young.bak", "/old.txt"})
+        ASSERT_EQ(::mkfifo((m_strRoot + name).c_str(), 0644), 0);
+    setAge(m_strRoot + "/old.bak", kOld);
+    setAge(m_strRoot + "/young.bak", kYoung);
+    setAge(m_strRoot + "/old.txt", kOld);
+    makeFile(m_strRoot + "/plain.bak", 1, kOld);
+    // Every open of an entry shows here; the regular file's in-use test is one.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, m_strRoot.c_str(), IN_OPEN), 0);
+
+    runPass(m_strRoot, ".bak");
+
+    std::vector<std::string> opened;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->len > 0)
+                opened.emplace_back(event->name);
+            at += sizeof(inotify_event) + event->len;
+        }
+    ::close(watch);
+    EXPECT_EQ(opened, std::vector<std::string>{"plain.bak"});
+    EXPECT_FALSE(exists(m_strRoot + "/old.bak"));
+    EXPECT_TRUE(exists(m_strRoot + "/young.bak"));
+    EXPECT_TRUE(exists(m_strRoot + "/old.txt"));
+    EXPECT_FALSE(exists(m_strRoot + "/plain.bak"));
+    EXPECT_EQ(countLines("File has been deleted: "), 2u);
+}
+
+TEST_F(CleanerTest, PassNeverWalksARelativeFolderAndNormalisesAnAbsoluteOne) {
+    // A relative folder would be taken from the service's working directory.
+    const std::string relative = m_dir / "relbox";
+    ASSERT_EQ(::mkdir(relative.c_str(), 0755), 0);
+    makeFile(relative + "/old.bak", 1, kOld);
+    makeFile(m_dir / "top.bak", 1, kOld);
+    char saved[PATH_MAX];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(::chdir(m_dir.path().c_str()), 0);
+    for (const std::string folder : {"relbox", ".", "", "relbox/../relbox"})
+        runPass(folder, ".bak");
+    ASSERT_EQ(::chdir(saved), 0);
+    EXPECT_TRUE(exists(relative + "/old.bak"));
+    EXPECT_TRUE(exists(m_dir / "top.bak"));
+    EXPECT_EQ(logLines(), (std::vector<std::string>{
+                              "Scanning !relbox",
+                              "Folder not scanned: relbox (not an absolute path)",
+                              "Scanning !.",
+                              "Folder not scanned: . (not an absolute path)",
+                              "Scanning !",
+                              "Folder not scanned:  (not an absolute path)",
+                              "Scanning !relbox/../relbox",
+                              "Folder not scanned: relbox/../relbox (not an absolute path)",
+                          }));
+
+    // ".", ".." and doubled separators are resolved before the walk.
+    ASSERT_EQ(::mkdir((m_strRoot + "/Sub").c_str(), 0755), 0);
+    makeFile(m_strRoot + "/Sub/a.bak", 1, kOld);
+    const std::string typed = m_strRoot + "/./Other/..//Sub/";
+    runPass(typed, ".bak");
+    EXPECT_FALSE(exists(m_strRoot + "/Sub/a.bak"));
+    EXPECT_EQ(countLines("Scanning !" + typed), 1u);
+    EXPECT_EQ(countLines("File has been deleted: " + lowered(m_strRoot) + "/sub/a.bak"), 1u);
+}
+
+TEST_F(CleanerTest, PassStopsAtTheDepthCapAndSaysSo) {
+    // Level 256 below the root is walked, level 257 is not.
+    std::string folder = m_strRoot;
+    std::string level256;
+    for (int level = 1; level <= 257; ++level) {
+        folder += "/d";
+        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+        if (level == 256)
+            level256 = folder;
+    }
+    makeFile(level256 + "/at256.bak", 1, kOld);
+    makeFile(folder + "/at257.bak", 1, kOld);
+
+    runPass(m_strRoot, ".bak");
+
+    EXPECT_FALSE(exists(level256 + "/at256.bak"));
+    EXPECT_TRUE(exists(folder + "/at257.bak"));
+    EXPECT_EQ(logLines().back(), "Folder not scanned: " + folder + " (deeper than 256 levels)");
 }
 
 TEST_F(CleanerTest, PassSkipsFoldersItCannotListAndCleansTheRest) {
@@ -69,13 +162,17 @@ TEST_F(CleanerTest, PassSkipsFoldersItCannotListAndCleansTheRest) {
     EXPECT_FALSE(exists(m_strRoot + "/open/old.bak"));
     EXPECT_FALSE(exists(m_strRoot + "/old.bak"));
     EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/locked"), 1u);
+    EXPECT_EQ(countLines("Folder not scanned: " + m_strRoot + "/locked (Permission denied)"), 1u);
     EXPECT_EQ(countLines("File has been deleted: "), 2u);
 
-    // A missing root: the one entry and nothing else.
+    // A missing root: its entry and the reason, nothing else.
     const std::size_t before = logLines().size();
     runPass(m_dir / "missing", ".bak");
-    EXPECT_EQ(logLines().size(), before + 1);
-    EXPECT_EQ(logLines().back(), "Scanning !" + (m_dir / "missing"));
+    const auto log = logLines();
+    ASSERT_EQ(log.size(), before + 2);
+    EXPECT_EQ(log[before], "Scanning !" + (m_dir / "missing"));
+    EXPECT_EQ(log[before + 1],
+              "Folder not scanned: " + (m_dir / "missing") + " (No such file or directory)");
 }
 
 TEST_F(CleanerTest, PassListsFoldersOnlyBelowThePathLimit) {
@@ -114,6 +211,9 @@ TEST_F(CleanerTest, PassListsFoldersOnlyBelowThePathLimit) {
     EXPECT_EQ(countLines("File has been deleted: " + lowered(listed) + "/x.bak"), 1u);
     EXPECT_EQ(countLines("File has been deleted: "), 1u);
     EXPECT_EQ(countLines("Scanning !" + tooLong), 1u);
+    EXPECT_EQ(countLines("Folder not scanned: " + tooLong + " (path longer than " +
+                         std::to_string(PATH_MAX - 5) + " bytes)"),
+              1u);
 
     ::unlinkat(folders[1], "x.bak", 0); // so that the temporary folder can go
     ::close(folders[0]);
@@ -164,6 +264,9 @@ TEST_F(CleanerTest, PassStaysOnTheMountItStartedOn) {
     EXPECT_EQ(WEXITSTATUS(status) & 4, 0) << "the pass did not clean its own folder";
     EXPECT_TRUE(exists(outside + "/keep.bak"));
     EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/tmpfs"), 1u);
+    EXPECT_EQ(countLines("Folder not scanned: " + m_strRoot +
+                         "/tmpfs (another file system, not entered)"),
+              1u);
     EXPECT_EQ(countLines("File has been deleted: "), 1u);
 }
 

@@ -33,3 +33,14 @@ TEST(Text, AsciiLowerTouchesOnlyAToZ) {
     EXPECT_EQ(asciiLower("D:/Work/Plan.BAK"), "d:/work/plan.bak");
     EXPECT_EQ(asciiLower("\xC3\x89X"), "\xC3\x89x"); // U+00C9 stays
 }
+
+TEST(Text, ControlCharactersAreMarkedAndEverythingElseKept) {
+    EXPECT_EQ(withControlsMarked("a\nb\rc\td\x7F"
+                                 "e"),
+              "a?b?c?d?e");
+    EXPECT_EQ(withControlsMarked(std::string("nul\0end", 7)), "nul?end");
+    EXPECT_EQ(withControlsMarked("\xC2\x85\xC2\x9F\xC2\xA0"),
+              "??\xC2\xA0"); // C1 marked, U+00A0 kept
+    EXPECT_EQ(withControlsMarked("caf\xC3\xA9 \xF0\x9F\x98\x80 \xFF"),
+              "caf\xC3\xA9 \xF0\x9F\x98\x80 \xFF");
+}

@@ -1,8 +1,12 @@
 #include "BusHarness.h"
+#include "CCallerAuth.h"
 #include "CSettings.h"
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <iomanip>
+#include <pwd.h>
+#include <sstream>
 #include <unistd.h>
 
 using namespace MW::Test;
@@ -105,6 +109,89 @@ TEST_F(BusAuth, WithTheCheckOnOnlyRootAndMembersMayWrite) {
     EXPECT_EQ(m_engine.getConfig()->getScanFolder(), "/intruder");
     EXPECT_TRUE(waitUntil([&] { return recorder.signals().size() >= 3; }));
     EXPECT_EQ(recorder.signals(), (std::vector<std::string>{"test", "test", "test"}));
+}
+
+// The match rules the daemon holds for the connection that owns `name`.
+std::vector<std::string> matchRulesOf(const TestBus& bus, const std::string& name) {
+    const auto owner = busctl(bus, {"call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus", "GetNameOwner", "s", name});
+    std::istringstream ownerText(owner.out);
+    std::string type, unique;
+    ownerText >> type >> std::quoted(unique);
+    const auto rules = busctl(bus, {"call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus.Debug.Stats", "GetAllMatchRules"});
+    // a{sas} N "name" M "rule"... for each connection.
+    std::istringstream in(rules.out);
+    std::vector<std::string> found;
+    std::size_t connections = 0;
+    in >> type >> connections;
+    for (std::size_t i = 0; i < connections; ++i) {
+        std::string connection;
+        std::size_t count = 0;
+        in >> std::quoted(connection) >> count;
+        for (std::size_t j = 0; j < count; ++j) {
+            std::string rule;
+            in >> std::quoted(rule);
+            if (connection == unique)
+                found.push_back(rule);
+        }
+    }
+    return found;
+}
+
+TEST_F(BusAuth, OnlyTheDeparturesOfKnownCallersAreWatched) {
+    start(true);
+    const auto ownerRules = [&] {
+        std::vector<std::string> rules;
+        for (const auto& rule : matchRulesOf(m_bus, kService))
+            if (rule.find("NameOwnerChanged") != std::string::npos)
+                rules.push_back(rule);
+        return rules;
+    };
+    // Nobody has written yet: the service wakes for no one joining or leaving.
+    EXPECT_EQ(ownerRules(), std::vector<std::string>{});
+
+    auto client = sdbus::createSessionBusConnectionWithAddress(m_bus.address());
+    const std::string name = client->getUniqueName();
+    auto proxy = sdbus::createProxy(*client, kService, kConfig);
+    proxy->setProperty("ContactName").onInterface(kIConfig).toValue(std::string("member"));
+    const auto rules = ownerRules();
+    ASSERT_EQ(rules.size(), 1u) << ::testing::PrintToString(matchRulesOf(m_bus, kService));
+    EXPECT_NE(rules[0].find("arg0='" + name + "'"), std::string::npos) << rules[0];
+
+    // When the caller leaves, so does the rule (after the next check).
+    proxy.reset();
+    client.reset();
+    EXPECT_TRUE(waitUntil([&] {
+        EXPECT_EQ(refusedWrites({}), 0);
+        return ownerRules().size() == 1 &&
+               ownerRules()[0].find("arg0='" + name + "'") == std::string::npos;
+    }));
+}
+
+TEST(CallerAuth, WithoutGroupsFromTheBusTheAccountsGroupsDecide) {
+    using MW::DBus::CCallerAuth;
+    CCallerAuth::Credentials nobody;
+    nobody.uid = 65534; // nobody, whose primary group is 65534
+    nobody.gidsKnown = false;
+    const group* own = ::getgrgid(65534);
+    if (!own || !::getpwuid(65534))
+        GTEST_SKIP() << "no account 65534 here";
+    EXPECT_TRUE(CCallerAuth::mayWrite(nobody, own->gr_name));
+    EXPECT_FALSE(CCallerAuth::mayWrite(nobody, ::getgrgid(0)->gr_name));
+    // The bus's answer, when it gives one, wins over the account.
+    nobody.gidsKnown = true;
+    EXPECT_FALSE(CCallerAuth::mayWrite(nobody, own->gr_name));
+    nobody.gids = {0};
+    EXPECT_TRUE(CCallerAuth::mayWrite(nobody, ::getgrgid(0)->gr_name));
+    // No account, no groups; root always; an unknown group admits no one else.
+    CCallerAuth::Credentials stranger;
+    stranger.uid = 3999999;
+    EXPECT_FALSE(CCallerAuth::mayWrite(stranger, own->gr_name));
+    CCallerAuth::Credentials root;
+    root.uid = 0;
+    EXPECT_TRUE(CCallerAuth::mayWrite(root, "no-such-group-here"));
+    EXPECT_FALSE(CCallerAuth::mayWrite(nobody, "no-such-group-here"));
 }
 
 TEST_F(BusAuth, WithTheCheckOffEveryoneMayWrite) {

@@ -8,16 +8,16 @@
 namespace MW::Test {
 
 CServerLoop::CServerLoop(const std::string& address, Objects::CMorrowick& engine,
-                         DBus::AuthOptions auth)
+                         DBus::AuthOptions auth, IPreviewer* previewer)
     : m_fdStop(::eventfd(0, EFD_CLOEXEC)) {
     std::promise<void> ready;
     auto started = ready.get_future();
-    m_thread = std::thread([this, address, &engine, auth, &ready] {
+    m_thread = std::thread([this, address, &engine, auth, previewer, &ready] {
         std::unique_ptr<sdbus::IConnection> connection;
         std::unique_ptr<DBus::CBusServer> server;
         try {
             connection = sdbus::createSessionBusConnectionWithAddress(address);
-            server = std::make_unique<DBus::CBusServer>(*connection, engine, auth);
+            server = std::make_unique<DBus::CBusServer>(*connection, engine, auth, previewer);
             server->requestName();
             ready.set_value();
         } catch (...) {

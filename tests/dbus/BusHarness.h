@@ -7,6 +7,7 @@
 
 #include "CBusServer.h"
 #include "CMorrowick.h"
+#include "Preview.h"
 #include "Process.h"
 #include "TestBus.h"
 
@@ -25,7 +26,8 @@ namespace MW::Test {
 // polls the server's descriptors. Construction returns once the name is owned.
 class CServerLoop {
 public:
-    CServerLoop(const std::string& address, Objects::CMorrowick& engine, DBus::AuthOptions auth);
+    CServerLoop(const std::string& address, Objects::CMorrowick& engine, DBus::AuthOptions auth,
+                IPreviewer* previewer = nullptr);
     ~CServerLoop();
     CServerLoop(const CServerLoop&) = delete;
     CServerLoop& operator=(const CServerLoop&) = delete;

@@ -1,6 +1,8 @@
 #include "BusHarness.h"
+#include "CEventRelay.h"
 #include "CSettings.h"
 
+#include <climits>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -84,13 +86,37 @@ TEST_F(BusServer, BadInputIsRefusedClearlyOrStoredIntact) {
     const std::string odd = "--/tmp/\"quoted\" ünïcödé 日本\ttab";
     EXPECT_EQ(set("ContactName", {"s", odd}).status, 0);
     EXPECT_EQ(CSettings::getInstance()->getContactName(), odd);
-    // Far beyond a command line: through a second sdbus-c++ connection.
-    const std::string huge(8 << 20, 'h');
+    // Texts up to their bound are kept whole; a longer one is refused and changes
+    // nothing. (Far beyond a command line: through a second sdbus-c++ connection.)
     auto client = sdbus::createSessionBusConnectionWithAddress(m_bus.address());
     auto proxy = sdbus::createProxy(*client, kService, kConfig);
-    proxy->setProperty("ProxySysBypass").onInterface(kIConfig).toValue(huge);
-    const std::string back = proxy->getProperty("ProxySysBypass").onInterface(kIConfig);
-    EXPECT_EQ(back, huge);
+    const auto setText = [&](const char* name, const std::string& value) -> std::string {
+        try {
+            proxy->setProperty(name).onInterface(kIConfig).toValue(value);
+            return "";
+        } catch (const sdbus::Error& e) {
+            return e.getName();
+        }
+    };
+    const auto getText = [&](const char* name) -> std::string {
+        return proxy->getProperty(name).onInterface(kIConfig);
+    };
+    const std::string longest(64 * 1024, 'h');
+    EXPECT_EQ(setText("ProxySysBypass", longest), "");
+    EXPECT_EQ(getText("ProxySysBypass"), longest);
+    for (const std::size_t size : {64 * 1024 + 1, 8 << 20})
+        EXPECT_EQ(setText("ProxySysBypass", std::string(size, 'x')),
+                  "org.freedesktop.DBus.Error.InvalidArgs")
+            << size;
+    EXPECT_EQ(getText("ProxySysBypass"), longest);
+    // A folder as long as the platform can name it; one byte more is refused.
+    const std::string folder = "/" + std::string(PATH_MAX - 2, 'f');
+    EXPECT_EQ(setText("ScanFolder", folder), "");
+    EXPECT_EQ(setText("ScanFolder", folder + "f"), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(getText("ScanFolder"), folder);
+    // What counts is the text up to its first NUL.
+    EXPECT_EQ(setText("ContactName", "ok" + std::string(1, '\0') + std::string(70000, 'z')), "");
+    EXPECT_EQ(getText("ContactName"), "ok");
 
     // Wrong arguments and unknown members are errors, and the service carries on.
     EXPECT_NE(busctl(m_bus, {"call", kService, kEngine, kIEngine, "fireEvent", "s", "x"}).status,
@@ -105,6 +131,8 @@ TEST_F(BusServer, EventsFiredOnAnotherThreadArriveInOrderWithTheirArguments) {
     m_engine.fireEvent(MW::eFE_ScanStarted);
     CSettings::getInstance()->setCleanedSpace(5000000000ull);
     m_engine.fireEvent(MW::eFE_UpdateCleanedSpace);
+    // Out before the next total, which would otherwise replace it.
+    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() == 2; }));
     m_engine.fireEvent(MW::eFE_None);
     m_engine.fireEvent(static_cast<MW::EFireEvent>(99));
     CSettings::getInstance()->setCleanedSpace(5000000123ull);
@@ -124,6 +152,61 @@ TEST_F(BusServer, EventsFiredOnAnotherThreadArriveInOrderWithTheirArguments) {
 
 // Real listeners (gdbus monitor) while a stream of events flows; the one killed
 // in the middle costs the others nothing.
+TEST(BusServerConnection, TellsALostBusFromALiveOne) {
+    MW::Objects::CMorrowick engine;
+    auto bus = std::make_unique<TestBus>();
+    auto connection = sdbus::createSessionBusConnectionWithAddress(bus->address());
+    MW::DBus::CBusServer server(*connection, engine, MW::DBus::AuthOptions{});
+    server.requestName();
+    server.dispatch();
+    EXPECT_TRUE(server.connectionAlive());
+    bus.reset(); // the daemon ends
+    EXPECT_TRUE(waitUntil([&] {
+        try {
+            server.dispatch();
+        } catch (const std::exception&) {
+        }
+        return !server.connectionAlive();
+    }));
+}
+
+TEST(EventRelay, BehindABacklogRunningTotalsAreMergedIntoTheLatest) {
+    using MW::DBus::CEventRelay;
+    CEventRelay relay;
+    // A few totals in a row all go out.
+    relay.scanStarted();
+    for (std::uint64_t total = 1; total <= 3; ++total)
+        relay.updateCleanedSpace(total);
+    auto events = relay.take(1000);
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[3].cleanedSpace, 3u);
+
+    // A bus that takes nothing for a long scan: the queue stays bounded, the order
+    // holds, and the latest total is there.
+    relay.scanStarted();
+    for (std::uint64_t total = 1; total <= 100000; ++total)
+        relay.updateCleanedSpace(total);
+    relay.test();
+    relay.updateCleanedSpace(200000);
+    relay.updateCleanedSpace(200001);
+    relay.scanFinished();
+    events = relay.take(100000);
+    EXPECT_FALSE(relay.pending());
+    ASSERT_LE(events.size(), CEventRelay::kBacklog + 4);
+    std::vector<std::string> tail;
+    for (std::size_t i = events.size() - 4; i < events.size(); ++i)
+        tail.push_back(std::to_string(events[i].kind) + ":" +
+                       std::to_string(events[i].cleanedSpace));
+    EXPECT_EQ(tail, (std::vector<std::string>{"3:100000", "4:0", "3:200001", "2:0"}));
+    EXPECT_EQ(events.front().kind, MW::eFE_ScanStarted);
+    std::uint64_t previous = 0;
+    for (std::size_t i = 1; i + 3 < events.size(); ++i) {
+        ASSERT_EQ(events[i].kind, MW::eFE_UpdateCleanedSpace);
+        ASSERT_GT(events[i].cleanedSpace, previous);
+        previous = events[i].cleanedSpace;
+    }
+}
+
 TEST_F(BusServer, AClientVanishingMidEventDisturbsNoOne) {
     CSignalRecorder recorder(m_bus.address());
     TempDir dir;
@@ -162,12 +245,22 @@ TEST_F(BusServer, AClientVanishingMidEventDisturbsNoOne) {
     }
     m_engine.fireEvent(MW::eFE_ScanFinished);
 
-    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= start + kEvents + 1; }));
+    // Totals that waited for the bus together arrive as the latest one: a rising
+    // sequence that ends with the final total, then scanFinished.
+    ASSERT_TRUE(waitUntil([&] {
+        const auto s = recorder.signals();
+        return s.size() > start && s.back() == "scanFinished";
+    }));
     const auto all = recorder.signals();
-    ASSERT_EQ(all.size(), start + kEvents + 1);
-    for (std::uint64_t i = 1; i <= kEvents; ++i)
-        ASSERT_EQ(all[start + i - 1], "updateCleanedSpace:" + std::to_string(i));
-    EXPECT_EQ(all.back(), "scanFinished");
+    ASSERT_GE(all.size(), start + 2);
+    std::uint64_t previous = 0;
+    for (std::size_t i = start; i + 1 < all.size(); ++i) {
+        ASSERT_EQ(all[i].rfind("updateCleanedSpace:", 0), 0u) << all[i];
+        const std::uint64_t total = std::stoull(all[i].substr(19));
+        ASSERT_GT(total, previous);
+        previous = total;
+    }
+    EXPECT_EQ(previous, kEvents);
     // gdbus shows the one argument as a one-element tuple of uint64.
     EXPECT_TRUE(waitUntil([&] { return seen(dir / "survivor", ".scanFinished ()"); }));
     EXPECT_TRUE(seen(dir / "survivor", ".IMorrowickEvents.updateCleanedSpace (uint64 3000,)"));

@@ -55,10 +55,29 @@ TEST_F(Log, SizeRuleAtOpen) {
     EXPECT_EQ(static_cast<std::int64_t>(MW::Test::readFile(m_path).size()),
               CLog::kMaxSize + static_cast<std::int64_t>(textLines("next\n").size()));
 
-    CLog::getInstance()->open(m_path); // one byte more: emptied
+    CLog::getInstance()->open(m_path); // one byte more: moved aside, a new log begins
     MW::logWrite("banner");
     CLog::getInstance()->close();
     EXPECT_EQ(MW::Test::readFile(m_path), textLines("banner\n"));
+    EXPECT_EQ(MW::Test::readFile(m_path + ".1"), big + textLines("next\n"));
+}
+
+TEST_F(Log, SizeRuleWhileOpenKeepsOnePreviousLog) {
+    MW::Test::writeFile(m_path + ".1", "oldest\n");
+    CLog::getInstance()->open(m_path);
+    MW::logWrite("first");
+    CLog::getInstance()->limitSize(); // small: nothing happens
+    MW::logWrite(std::string(CLog::kMaxSize, 'y'));
+    CLog::getInstance()->limitSize();
+    MW::logWrite("after");
+    CLog::getInstance()->close();
+    EXPECT_EQ(MW::Test::readFile(m_path), textLines("after\n"));
+    const std::string previous = MW::Test::readFile(m_path + ".1");
+    const std::string first = textLines("first\n");
+    EXPECT_EQ(static_cast<std::int64_t>(previous.size()),
+              CLog::kMaxSize + static_cast<std::int64_t>(first.size() + textLines("\n").size()));
+    EXPECT_EQ(previous.substr(0, first.size()), first);
+    CLog::getInstance()->limitSize(); // closed: nothing to do
 }
 
 TEST_F(Log, EntriesWhileClosedAreDroppedAndTextIsLatin1) {

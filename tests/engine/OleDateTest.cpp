@@ -1,7 +1,10 @@
 #include "OleDate.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace MW::OleDate;
 
@@ -50,6 +53,63 @@ TEST(OleDate, ParsesTheAcceptedFormsOnly) {
     for (const char* bad : {"", "  ", "abc", "2023-02-29", "2024-02-30", "2024-13-01", "24:00",
                             "12:60", "2024-03-15x", "03/15/2024 25:00", "03/15/202", "1e5"})
         EXPECT_FALSE(parse(bad)) << bad;
+}
+
+// Runs the test in the time zone `zone`, restoring the process's zone after it.
+class TimeZone {
+public:
+    explicit TimeZone(const char* zone) {
+        const char* saved = std::getenv("TZ");
+        m_bHad = saved != nullptr;
+        m_strSaved = saved ? saved : "";
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~TimeZone() {
+        if (m_bHad)
+            ::setenv("TZ", m_strSaved.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+        MW::Clock::setNowForTesting(nullptr);
+    }
+
+private:
+    bool m_bHad = false;
+    std::string m_strSaved;
+};
+
+std::int64_t utc(int year, int month, int day, int hour = 0, int minute = 0) {
+    return toWallSeconds(fromTm(makeTm(year, month, day, hour, minute)));
+}
+
+TEST(Clock, OffsetsAreEastOfUtcAndFollowDaylightSavingTime) {
+    {
+        const TimeZone berlin("Europe/Berlin");
+        EXPECT_EQ(MW::Clock::utcOffsetAt(utc(2021, 1, 15)), 3600);
+        EXPECT_EQ(MW::Clock::utcOffsetAt(utc(2021, 7, 15)), 7200);
+        // The change on 28 March 2021 at 01:00 UTC.
+        EXPECT_EQ(MW::Clock::utcOffsetAt(utc(2021, 3, 28, 0, 59)), 3600);
+        EXPECT_EQ(MW::Clock::utcOffsetAt(utc(2021, 3, 28, 1, 0)), 7200);
+
+        // Now: summer. A time stamp from the winter is shown with the offset in
+        // force now, not with the one in force then.
+        const std::int64_t now = utc(2021, 7, 15, 10, 0);
+        MW::Clock::setNowForTesting([now] { return now; });
+        EXPECT_EQ(MW::Clock::nowLocal(), fromTm(makeTm(2021, 7, 15, 12, 0)));
+        EXPECT_EQ(MW::Clock::utcToLocalNowOffset(utc(2021, 1, 15, 10, 0)),
+                  fromTm(makeTm(2021, 1, 15, 12, 0)));
+        EXPECT_EQ(MW::Clock::localToUtcNowOffset(fromTm(makeTm(2021, 1, 15, 12, 0))),
+                  utc(2021, 1, 15, 10, 0));
+    }
+    {
+        const TimeZone newYork("America/New_York");
+        EXPECT_EQ(MW::Clock::utcOffsetAt(utc(2021, 1, 15)), -5 * 3600);
+        EXPECT_EQ(MW::Clock::utcOffsetAt(utc(2021, 7, 15)), -4 * 3600);
+        const std::int64_t now = utc(2021, 1, 15, 3, 0); // 22:00 the day before
+        MW::Clock::setNowForTesting([now] { return now; });
+        EXPECT_EQ(formatMDY(MW::Clock::nowLocal()), "01/14/21");
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <string>
 #include <sys/stat.h>
 #ifndef _WIN32
@@ -235,9 +236,11 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact) {
     rlimit small = saved;
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    settings->saveToFile();
+    const std::error_code error = settings->saveToFile();
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
+    // The log keeps its text; the caller also learns why.
+    EXPECT_EQ(error, std::errc::file_too_large);
     EXPECT_EQ(logText(), "CSettings::saveToFile(): Exception in text_oarchive\n");
     EXPECT_EQ(file(), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}), 2)
@@ -257,6 +260,18 @@ TEST_F(SettingsFile, FailedSaveLeavesTheOldFileIntact) {
                         "CSettings::saveToFile(): Settins file not found\n"));
     EXPECT_EQ(MW::Test::readFile(m_dir / "folder/keep"), "x");
     EXPECT_EQ(file(), old);
+}
+
+TEST_F(SettingsFile, SaveRefusesAStartTimeThatIsNotANumber) {
+    CSettings* settings = load();
+    const std::string old = file();
+    settings->storeStartTime(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(settings->saveToFile(), std::errc::invalid_argument);
+    EXPECT_EQ(logText(), "CSettings::saveToFile(): Exception in text_oarchive\n");
+    EXPECT_EQ(file(), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}), 2);
+    settings->storeStartTime(45000.5);
+    EXPECT_FALSE(settings->saveToFile());
 }
 
 TEST_F(SettingsFile, StartTimeNotifiesOnlyWhenItChanges) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace MW::Test {
@@ -65,6 +66,33 @@ TEST_F(PerUserService, RegistrationLetsTheBusStartItAndUnregistrationUndoesThat)
     EXPECT_EQ(engine("UndeletedLog"), "") << "the bus still starts the unregistered service";
 }
 
+TEST_F(PerUserService, RegistrationFilesAreReadableForTheBusAndRewrittenInPlace) {
+    const std::string file = sandbox.dataHome + "/dbus-1/services/org.morrowick.Service.service";
+    // A new file is readable by the bus whatever the caller's umask.
+    const auto reg = runCommand(
+        {"sh", "-c", "umask 077 && exec \"$0\" -RegServerPerUser", kMwService}, verbEnv());
+    ASSERT_EQ(reg.status, 0) << reg.err;
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    // An existing one keeps the mode and owner its administrator gave it.
+    writeFile(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(file.c_str(), 0, 65534), 0);
+    }
+    ASSERT_EQ(runCommand({kMwService, "-RegServerPerUser"}, verbEnv()).status, 0);
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (::geteuid() == 0) {
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+    EXPECT_NE(readFile(file).find("Name=org.morrowick.Service"), std::string::npos);
+    for (const auto& entry :
+         std::filesystem::directory_iterator(sandbox.dataHome + "/dbus-1/services"))
+        EXPECT_EQ(entry.path().filename(), "org.morrowick.Service.service");
+}
+
 TEST_F(PerUserService, StopSavesWhatClientsWroteAndTheNextStartLoadsIt) {
     ASSERT_EQ(runCommand({kMwService, "-RegServerPerUser"}, verbEnv()).status, 0);
     ASSERT_TRUE(setConfig("ScanFolder", "s", "/data/Zeichnungen äöü"));
@@ -104,7 +132,8 @@ TEST_F(PerUserService, MissingOrCorruptSettingsFileIsRewrittenAndTheServiceRuns)
             writeFile(sandbox.file("settings.mwk"), content);
             ::unlink(sandbox.file("mwservice.log").c_str());
         }
-        EXPECT_EQ(config("ScanFolder"), "s \"/\"");
+        // Per user the default folder is the user's home, not the whole machine.
+        EXPECT_EQ(config("ScanFolder"), "s \"" + sandbox.home + "\"");
         const std::string settings = readFile(sandbox.file("settings.mwk"));
         EXPECT_EQ(settings.rfind("22 serialization::archive ", 0), 0u);
         EXPECT_NE(settings, content);

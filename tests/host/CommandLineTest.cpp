@@ -107,8 +107,10 @@ TEST_F(RunSetupTest, BusIsTheOptionThenTheStarterThenByMode) {
 
 TEST_F(RunSetupTest, StateDirectoryFollowsTheBus) {
     EXPECT_EQ(setup().stateDir, "/home/pw/.local/state/morrowick");
+    EXPECT_EQ(setup().defaultScanFolder, "/home/pw");
     env["HOME"] = "/home/u/";
     EXPECT_EQ(setup().stateDir, "/home/u//.local/state/morrowick");
+    EXPECT_EQ(setup().defaultScanFolder, "/home/u");
     env["XDG_STATE_HOME"] = "relative/ignored";
     EXPECT_EQ(setup().stateDir, "/home/u//.local/state/morrowick");
     env["XDG_STATE_HOME"] = "/xdg/state";
@@ -117,6 +119,7 @@ TEST_F(RunSetupTest, StateDirectoryFollowsTheBus) {
     RunOptions system;
     system.bus = EBusType::eBT_System;
     EXPECT_EQ(setup(system).stateDir, "/var/lib/morrowick");
+    EXPECT_EQ(setup(system).defaultScanFolder, "/");
     env["STATE_DIRECTORY"] = "/var/lib/morrowick-a:/var/lib/other";
     EXPECT_EQ(setup(system).stateDir, "/var/lib/morrowick-a");
 

@@ -136,6 +136,67 @@ TEST_F(SystemVerbs, ServiceInstallsAnEnabledUnitThatRegServerAndUnregServerRemov
     EXPECT_EQ(verb("-UnregServer", bus.address()).status, 0);
 }
 
+TEST_F(SystemVerbs, TheUnitIsConfinedAndYieldsToOtherWork) {
+    if (runCommand({"sh", "-c", "command -v systemd-analyze"}).out.empty())
+        GTEST_SKIP() << "systemd-analyze is not installed";
+    ASSERT_EQ(verb("-Service", bus.address()).status, 0);
+    const auto analysis =
+        runCommand({"systemd-analyze", "security", "--offline=true", "--no-pager", unit()});
+    const std::string marker = "Overall exposure level for mwservice.service: ";
+    const auto at = analysis.out.find(marker);
+    ASSERT_NE(at, std::string::npos) << analysis.out << analysis.err;
+    const double exposure = std::stod(analysis.out.substr(at + marker.size()));
+    EXPECT_LT(exposure, 2.0) << analysis.out;
+    // A background cleaner on a file server: the disk when nobody else wants it,
+    // the processor last.
+    const std::string text = readFile(unit());
+    EXPECT_NE(text.find("\nIOSchedulingClass=idle\n"), std::string::npos);
+    EXPECT_NE(text.find("\nNice=19\n"), std::string::npos);
+    // Every setting of the service is explained by the comment above it.
+    const auto lines = splitLines(text);
+    std::string section;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (!lines[i].empty() && lines[i][0] == '[')
+            section = lines[i];
+        if (section != "[Service]" || lines[i].empty() || lines[i][0] == '#' || lines[i][0] == '[')
+            continue;
+        std::size_t above = i - 1;
+        while (above > 0 && !lines[above].empty() && lines[above][0] != '#' &&
+               lines[above][0] != '[')
+            --above;
+        EXPECT_EQ(lines[above].rfind("#", 0), 0u) << "no comment for: " << lines[i];
+    }
+}
+
+TEST_F(SystemVerbs, UnregServerAndRegServerAlsoRemoveAUnitInstalledInADistributionFolder) {
+    // As cmake --install (prefix /usr/local) or a package leaves it, enabled.
+    for (const std::string dir : {"usr/local/lib/systemd/system", "usr/lib/systemd/system"}) {
+        SCOPED_TRACE(dir);
+        const std::string installed = root / dir + "/mwservice.service";
+        std::filesystem::create_directories(root / dir);
+        writeFile(installed, "[Unit]\nDescription=x\n[Service]\nExecStart=/bin/true\n"
+                             "[Install]\nWantedBy=multi-user.target\n");
+        const auto enable = runCommand(
+            {"systemctl", "--quiet", "--root=" + root.path(), "enable", "mwservice.service"});
+        ASSERT_EQ(enable.status, 0) << enable.err;
+        ASSERT_TRUE(exists(wants()));
+
+        const auto unreg = verb("-UnregServer", bus.address());
+        EXPECT_EQ(unreg.status, 0) << unreg.err;
+        EXPECT_FALSE(exists(installed));
+        EXPECT_FALSE(exists(wants())) << "the service stays enabled";
+
+        // -RegServer leaves no unit behind either, also beside one of its own.
+        ASSERT_EQ(verb("-Service", bus.address()).status, 0);
+        writeFile(installed, "[Service]\nExecStart=/bin/true\n");
+        const auto reg = verb("-RegServer", bus.address());
+        EXPECT_EQ(reg.status, 0) << reg.err;
+        EXPECT_FALSE(exists(installed));
+        EXPECT_FALSE(exists(unit()));
+        EXPECT_FALSE(exists(wants()));
+    }
+}
+
 TEST_F(SystemVerbs, WithoutSystemBusSystemdOrSystemctlTheyFailAndChangeNothing) {
     const std::string noBus = "unix:path=" + root / "none";
     for (const char* name : {"-RegServer", "-Service"}) {

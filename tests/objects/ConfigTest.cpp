@@ -38,8 +38,14 @@ TEST_F(Config, ObjectsAreWindowsOntoOneRecord) {
     writer->setDeleteAge(42); // no range check: the rules decide what it means
     writer->setProxyUsage(5);
     writer->setProxySysUsage(0);
-    const std::string huge(4 << 20, 'x');
-    writer->setProxySysBypass(huge);
+    const std::string longest(MW::Objects::kMaxTextLength, 'x');
+    writer->setProxySysBypass(longest);
+    try {
+        writer->setProxySysBypass(std::string(4 << 20, 'y'));
+        ADD_FAILURE() << "a 4 MiB text was taken";
+    } catch (const CContractError& e) {
+        EXPECT_EQ(e.name(), "org.freedesktop.DBus.Error.InvalidArgs");
+    }
 
     EXPECT_EQ(reader->getScanFolder(), "/srv/drawings");
     EXPECT_EQ(reader->getContactName(), "Ana");
@@ -48,7 +54,7 @@ TEST_F(Config, ObjectsAreWindowsOntoOneRecord) {
     EXPECT_EQ(reader->getDeleteAge(), 42);
     EXPECT_EQ(reader->getProxyUsage(), 1);
     EXPECT_EQ(reader->getProxySysUsage(), 0);
-    EXPECT_EQ(reader->getProxySysBypass(), huge);
+    EXPECT_EQ(reader->getProxySysBypass(), longest);
     EXPECT_EQ(CSettings::getInstance()->getScanFolder(), "/srv/drawings");
     EXPECT_EQ(m_watcher.changes, 0); // only StartTime notifies
 }
@@ -64,6 +70,12 @@ TEST_F(Config, StartTimeTakesDatesAndDateTextsAndRefusesTheRest) {
     config->setStartTime(std::string("01/02/2024 09:00:30"));
     EXPECT_NEAR(config->getStartTime(), 45293.375 + 30.0 / 86400, 1e-9);
     EXPECT_EQ(m_watcher.changes, 3);
+
+    // The whole range of dates, to the last second of the year 9999.
+    config->setStartTime(std::string("9999-12-31 23:59:59"));
+    config->setStartTime(std::string("0100-01-01 06:30"));
+    EXPECT_LT(config->getStartTime(), -657434.0);
+    EXPECT_EQ(m_watcher.changes, 5);
 
     const double before = config->getStartTime();
     for (const MW::Objects::StartTimeValue& bad :
@@ -82,7 +94,7 @@ TEST_F(Config, StartTimeTakesDatesAndDateTextsAndRefusesTheRest) {
         }
     }
     EXPECT_EQ(config->getStartTime(), before);
-    EXPECT_EQ(m_watcher.changes, 3);
+    EXPECT_EQ(m_watcher.changes, 5);
 }
 
 } // namespace

@@ -32,6 +32,9 @@ struct SEntryInfo {
     std::int64_t modifiedUtc = 0; // last write, whole seconds since the Unix epoch
     std::uint64_t size = 0;
     bool readOnly = false; // nobody may write it
+    // A link whose target is a folder: a folder as far as the walk is concerned,
+    // so it is neither entered nor removed.
+    bool linkToDirectory = false;
 };
 
 // The longest path the platform accepts, in the units of pathLength.
@@ -52,12 +55,14 @@ public:
     CDirectory& operator=(const CDirectory&) = delete;
 
     // Opens the folder at `path` for listing; a link as its last component is not
-    // followed. False when it cannot be listed.
+    // followed. False when it cannot be listed; failureReason() then says why.
     bool open(const std::string& path);
     // Opens the subfolder `name` of `parent`: never through a link, and only when it
     // lies on the same file system and mount as `parent` (a mount point, bind mounts
     // included, is not entered).
     bool openSub(const CDirectory& parent, const char* name);
+    // Why the last open or openSub failed, in words for the log.
+    const std::string& failureReason() const { return m_strFailure; }
     bool isOpen() const { return m_pHandle != nullptr; }
     void close();
 
@@ -72,13 +77,18 @@ public:
     bool isInUse(const char* name) const;
     // Removes the entry `name` (a file, a link or a special file, never a folder).
     bool remove(const char* name) const;
+    // Whether remove(name) would be allowed, asked without trying: the folder's
+    // permissions for this process, its sticky rule and a read-only mount.
+    bool mayRemove(const char* name) const;
 
 private:
     bool adopt(int handle, const CDirectory* parent);
+    bool fail(std::string reason);
 
     void* m_pHandle = nullptr; // the platform's listing of the open folder
     std::uint64_t m_nDevice = 0;
     std::uint64_t m_nMount = 0; // 0 when the platform cannot tell
+    std::string m_strFailure;
 };
 
 } // namespace MW::Platform

@@ -1,0 +1,261 @@
+#include "CurlTransfer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace Cxx::Network::Http::HttpClient::Detail {
+namespace {
+
+bool initialiseCurl() {
+    static std::once_flag once;
+    static bool ok = false;
+    std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return ok;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+std::string_view trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+CCurlTransfer::~CCurlTransfer() {
+    closeRequest();
+    closeConnection();
+    closeSession();
+}
+
+bool CCurlTransfer::openSession() {
+    if (!initialiseCurl())
+        return false;
+    m_multi = curl_multi_init();
+    return m_multi != nullptr;
+}
+
+bool CCurlTransfer::openConnection() {
+    m_easy = curl_easy_init();
+    if (!m_easy)
+        return false;
+    return curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CCurlTransfer::onWrite) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CCurlTransfer::onHeader) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+}
+
+void CCurlTransfer::closeRequest() {
+    if (m_added)
+        curl_multi_remove_handle(m_multi, m_easy);
+    m_added = false;
+    m_done = false;
+    m_result = CURLE_OK;
+    m_pending.clear();
+    m_offset = 0;
+    m_paused = false;
+    m_discard = false;
+    m_headers.clear();
+    m_blockStatus = 0;
+    m_proxyBlock = false;
+    m_finalHeaders = false;
+}
+
+void CCurlTransfer::closeConnection() {
+    closeRequest();
+    if (m_easy)
+        curl_easy_cleanup(m_easy);
+    m_easy = nullptr;
+    curl_slist_free_all(m_headerList);
+    m_headerList = nullptr;
+    m_body.clear();
+}
+
+bool CCurlTransfer::setHeaders(const std::vector<std::string>& lines) {
+    curl_slist* list = nullptr;
+    for (const auto& line : lines) {
+        curl_slist* longer = curl_slist_append(list, line.c_str());
+        if (!longer) {
+            curl_slist_free_all(list);
+            return false;
+        }
+        list = longer;
+    }
+    if (!m_easy || curl_easy_setopt(m_easy, CURLOPT_HTTPHEADER, list) != CURLE_OK) {
+        curl_slist_free_all(list);
+        return false;
+    }
+    curl_slist_free_all(m_headerList);
+    m_headerList = list;
+    return true;
+}
+
+bool CCurlTransfer::setBody(std::string body) {
+    m_body = std::move(body);
+    return m_easy &&
+           curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                            static_cast<curl_off_t>(m_body.size())) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_POSTFIELDS, m_body.data()) == CURLE_OK;
+}
+
+void CCurlTransfer::closeSession() {
+    closeConnection();
+    if (m_multi)
+        curl_multi_cleanup(m_multi);
+    m_multi = nullptr;
+}
+
+bool CCurlTransfer::perform() {
+    closeRequest();
+    if (!m_multi || !m_easy || curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
+        return false;
+    m_added = true;
+    drive([this] { return m_finalHeaders || available() > 0; });
+    return true;
+}
+
+template <typename Ready> void CCurlTransfer::drive(Ready ready) {
+    while (m_added && !m_done) {
+        int running = 0;
+        if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+            m_done = true;
+            m_result = CURLE_FAILED_INIT;
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy) {
+                m_done = true;
+                m_result = message->data.result;
+            }
+        }
+        if (m_done || ready())
+            break;
+        // Wakes on socket activity; the time-out only bounds curl's own timers.
+        curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
+    }
+}
+
+bool CCurlTransfer::requestSent() const {
+    curl_off_t pretransfer = 0;
+    return m_easy &&
+           curl_easy_getinfo(m_easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) == CURLE_OK &&
+           pretransfer > 0;
+}
+
+long CCurlTransfer::status() const {
+    long code = 0;
+    if (!m_easy)
+        return 0;
+    if (failed()) {
+        curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &code);
+        return code == 401 || code == 407 ? code : 0;
+    }
+    curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+    return code;
+}
+
+std::vector<std::string> CCurlTransfer::headerValues(std::string_view name) const {
+    std::vector<std::string> values;
+    for (const auto& [key, value] : m_headers)
+        if (equalsNoCase(key, name))
+            values.push_back(value);
+    return values;
+}
+
+bool CCurlTransfer::waitForData() {
+    drive([this] { return available() > 0; });
+    return available() > 0 || !failed();
+}
+
+std::size_t CCurlTransfer::read(char* out, std::size_t size) {
+    const std::size_t count = std::min(size, available());
+    if (count > 0)
+        std::memcpy(out, m_pending.data() + m_offset, count);
+    m_offset += count;
+    if (available() == 0)
+        resume();
+    return count;
+}
+
+void CCurlTransfer::discardBody() {
+    if (!m_added)
+        return;
+    m_discard = true;
+    m_pending.clear();
+    m_offset = 0;
+    resume();
+    drive([] { return false; });
+}
+
+// Hands curl's held-back bytes (if any) to onWrite again.
+void CCurlTransfer::resume() {
+    m_pending.clear();
+    m_offset = 0;
+    if (m_paused && !m_done) {
+        m_paused = false;
+        curl_easy_pause(m_easy, CURLPAUSE_CONT);
+    }
+}
+
+std::size_t CCurlTransfer::onWrite(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CCurlTransfer*>(self);
+    const std::size_t bytes = size * count;
+    if (transfer.m_discard)
+        return bytes;
+    // curl keeps this delivery and reads no further until resumed.
+    if (transfer.available() > 0) {
+        transfer.m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    transfer.m_pending.assign(data, bytes);
+    transfer.m_offset = 0;
+    return bytes;
+}
+
+std::size_t CCurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CCurlTransfer*>(self);
+    const std::size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    // Each status line starts a response: the proxy's answer to CONNECT, an interim
+    // one, a challenge or the final one.
+    if (line.rfind("HTTP/", 0) == 0) {
+        transfer.m_headers.clear();
+        transfer.m_finalHeaders = false;
+        const auto space = line.find(' ');
+        transfer.m_blockStatus = space == std::string_view::npos
+                                     ? 0
+                                     : std::atol(std::string(line.substr(space + 1, 3)).c_str());
+        // curl records the server's status before passing its status line on; while
+        // the proxy answers CONNECT there is none yet.
+        long serverStatus = 0;
+        curl_easy_getinfo(transfer.m_easy, CURLINFO_RESPONSE_CODE, &serverStatus);
+        transfer.m_proxyBlock = serverStatus == 0;
+        return bytes;
+    }
+    if (trim(line).empty()) {
+        // A challenge curl answers itself (credentials are set) is followed by another
+        // response; then the body or the end of the transfer tells which one is last.
+        const long status = transfer.m_blockStatus;
+        const bool challenge = status == 401 || status == 407;
+        transfer.m_finalHeaders =
+            status >= 200 && !transfer.m_proxyBlock && !(challenge && transfer.m_followChallenges);
+        return bytes;
+    }
+    const auto colon = line.find(':');
+    if (colon != std::string_view::npos)
+        transfer.m_headers.emplace_back(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+    return bytes;
+}
+
+} // namespace Cxx::Network::Http::HttpClient::Detail

@@ -1,0 +1,64 @@
+#pragma once
+// A small blocking HTTP client: send one request, then read its body whole or in chunks.
+
+#include "CException.h"
+#include "Parameters.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Cxx::Network::Http::HttpClient {
+
+namespace Detail {
+class CCurlTransfer;
+}
+
+class ICredentialsProvider {
+public:
+    virtual ~ICredentialsProvider() = default;
+    virtual void GetCredentials(std::u16string& user, std::u16string& password) = 0;
+};
+
+class IDataReceiver {
+public:
+    virtual ~IDataReceiver() = default;
+    // One piece of the body: `bytesRead` bytes at `buffer` (of `bufferSize` bytes).
+    // Returns false to stop reading.
+    virtual bool OnData(const char* buffer, std::size_t bufferSize, std::size_t bytesRead,
+                        std::uint64_t totalReceived, std::uint64_t contentLength) = 0;
+};
+
+// Every operation blocks the calling thread; every failure throws CNetworkException.
+class CHttpClient {
+public:
+    CHttpClient(const CHttpClient&) = delete;
+    CHttpClient& operator=(const CHttpClient&) = delete;
+    // Closes the request, the connection and the session, in that order.
+    virtual ~CHttpClient();
+
+    // Returns once the final response headers have arrived and any authentication is
+    // settled; the status code is not judged. `parameters` may be null (no body);
+    // `headers` are extra request header lines separated by CRLF, empty for none.
+    virtual void SendRequest(const std::u16string& path, IParametersSet* parameters,
+                             const std::u16string& headers) = 0;
+    // Hands the body to `receiver` in pieces of at most `chunkSize` bytes. Needs a
+    // Content-Length header. Holds about one chunk in memory at a time.
+    virtual void ReceiveInChunks(IDataReceiver& receiver, std::size_t chunkSize);
+    // The whole body followed by three zero bytes; `length` is the body length + 1.
+    virtual void ReceiveAll(std::unique_ptr<char[]>& buffer, std::size_t& length);
+    // Asked once for user name and password when the server or the proxy requires
+    // authentication; null clears it. Not owned.
+    virtual void SetCredentialsProvider(ICredentialsProvider* provider);
+
+protected:
+    CHttpClient();
+
+    // The session (curl multi handle), the connection (its easy handle, set up with
+    // proxy, user agent, host and port) and the current request live here.
+    std::unique_ptr<Detail::CCurlTransfer> m_transfer;
+    ICredentialsProvider* m_credentialsProvider = nullptr;
+};
+
+} // namespace Cxx::Network::Http::HttpClient

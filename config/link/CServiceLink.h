@@ -1,0 +1,66 @@
+#pragma once
+
+#include "CCallError.h"
+#include "CConfigRef.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class OrgMorrowickIMorrowickEventsInterface;
+
+namespace MW {
+
+// The configurator's reference to the service's engine object and its event
+// subscription. The engine is looked for on the session bus first (a per-user
+// registration wins), then on the system bus; bus activation starts the service
+// when it is not running. Every call blocks for at most the call time-out and
+// throws CCallError on failure. No widgets and no message boxes: the policy of
+// what to tell the user lives in the main window.
+class CServiceLink : public QObject {
+    Q_OBJECT
+public:
+    explicit CServiceLink(QObject* parent = nullptr);
+    ~CServiceLink() override;
+
+    // Drops any reference held, then finds (and if need be activates) the
+    // service. false when it can be reached on neither bus.
+    bool createEngine();
+    void releaseEngine();
+    bool hasEngine() const { return !m_owner.isEmpty(); }
+    // The unique bus name of the service process the reference points at.
+    const QString& engineOwner() const { return m_owner; }
+
+    void scanNow();
+    void fireEvent(qint32 event);
+    qint32 UndeletedCount();
+    QString UndeletedLog();
+    qint32 ActivityState();
+    // Reads the engine's Config property: a reference to the Config object.
+    std::unique_ptr<CConfigRef> Config();
+
+    // Subscribes to the four events of the current engine object (dropping an
+    // older subscription); false without an engine or when the bus refuses.
+    bool adviseEngine();
+    void unadviseEngine();
+    bool isAdvised() const { return m_events != nullptr; }
+
+signals:
+    void scanStarted();
+    void scanFinished();
+    void updateCleanedSpace(quint64 total);
+    void test();
+
+private:
+    QVariant readEngine(const QString& name);
+    bool findOn(QDBusConnection bus);
+
+    QDBusConnection m_session{QString()};
+    QDBusConnection m_system{QString()};
+    QDBusConnection m_bus{QString()}; // the bus the engine was found on
+    QString m_owner;
+    std::unique_ptr<OrgMorrowickIMorrowickEventsInterface> m_events;
+};
+
+} // namespace MW

@@ -1,0 +1,295 @@
+#include "CSettingsDlg.h"
+
+#include "Messages.h"
+#include "PageLayout.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
+
+namespace MW {
+
+const QString CSettingsDlg::kInvalidLocation = QStringLiteral(
+    "The Drive/Folder location specified is not a valid location. Please try again.");
+
+namespace {
+const char* const kAgeLabels[] = {"1 Day", "1 Week", "1 Month", "3 Month", "6 Month", "1 Year"};
+constexpr int kAgeCount = 6;
+
+// Check-box positions in dialog units, in the order of the FileTypes table.
+struct Rect {
+    int x, y, w, h;
+};
+constexpr Rect kTypeRects[kFileTypeCount] = {
+    {24, 63, 30, 9}, {24, 82, 31, 9}, {24, 101, 34, 9}, {24, 120, 32, 9}, {24, 139, 31, 9},
+    {65, 63, 27, 9}, {65, 82, 37, 9}, {65, 101, 36, 9}, {65, 120, 34, 9}, {65, 139, 31, 9},
+};
+constexpr Rect kAgeRects[kAgeCount] = {
+    {136, 132, 48, 9}, {136, 148, 55, 9}, {136, 164, 56, 9},
+    {206, 132, 54, 9}, {206, 148, 56, 9}, {206, 164, 57, 9},
+};
+} // namespace
+
+QString localeTimeFormat() {
+    // Qt's long formats end in a time-zone name, which a time of day does not need.
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    QString result;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        result += c;
+    }
+    return result.trimmed();
+}
+
+CSettingsDlg::CSettingsDlg(QWidget* parent) : QWidget(parent), m_proxyDlg(this) {
+    // Linux has no drive letters: the root folder takes the place of "C:\".
+    m_strFolder = QStringLiteral("/");
+    setFont(dialogFont());
+    createControls();
+    layoutControls();
+
+    m_folderEdit->installEventFilter(this);
+    m_timeEdit->installEventFilter(this);
+    if (auto* inner = m_timeEdit->findChild<QLineEdit*>())
+        inner->installEventFilter(this);
+    connect(m_browseButton, &QPushButton::clicked, this, &CSettingsDlg::onBrowse);
+    connect(m_proxyButton, &QPushButton::clicked, this, &CSettingsDlg::onProxySettings);
+
+    // Every member into its control.
+    m_folderEdit->setText(m_strFolder);
+    m_otherTypesEdit->setText(m_strOtherFileTypes);
+    showFileTypes();
+    SetDeleteAge(m_nDeleteAge);
+}
+
+CSettingsDlg::~CSettingsDlg() = default;
+
+void CSettingsDlg::createControls() {
+    m_banner = addBanner(this);
+    // Group boxes are created first so the controls drawn over them stay on top.
+    m_typesGroup = new QGroupBox(QStringLiteral("Select File Types:"), this);
+    m_folderGroup = new QGroupBox(QStringLiteral("Drive / Folder Location:"), this);
+    m_ageGroup = new QGroupBox(QStringLiteral("Delete files older than:"), this);
+    m_timeGroup = new QGroupBox(QStringLiteral("Time set to run:"), this);
+
+    for (std::size_t i = 0; i < kFileTypeCount; ++i)
+        m_typeBoxes[i] = new QCheckBox(QLatin1String(fileTypeBoxes()[i].label), this);
+    m_otherTypesLabel = new QLabel(QStringLiteral("Other File Types you wish to delete:"), this);
+    m_otherTypesLabel->setWordWrap(true);
+    m_otherTypesLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_otherTypesEdit = new QLineEdit(this);
+
+    m_folderEdit = new QLineEdit(this);
+    m_browseButton = new QPushButton(QStringLiteral("Browse"), this);
+
+    m_ageButtons = new QButtonGroup(this);
+    for (int i = 0; i < kAgeCount; ++i)
+        m_ageButtons->addButton(new QRadioButton(QLatin1String(kAgeLabels[i]), this), i);
+
+    m_timeEdit = new QTimeEdit(this);
+    m_timeEdit->setDisplayFormat(localeTimeFormat());
+    m_timeEdit->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    m_proxyButton = new QPushButton(QStringLiteral("Set Proxy Settings"), this);
+
+    // Tab order follows the template: types, other types, folder, age, time, proxy.
+    QWidget* previous = m_typeBoxes[0];
+    auto chain = [&previous](QWidget* next) {
+        setTabOrder(previous, next);
+        previous = next;
+    };
+    for (std::size_t i = 1; i < kFileTypeCount; ++i)
+        chain(m_typeBoxes[i]);
+    for (QWidget* next :
+         {static_cast<QWidget*>(m_otherTypesEdit), static_cast<QWidget*>(m_folderEdit),
+          static_cast<QWidget*>(m_browseButton)})
+        chain(next);
+    for (int i = 0; i < kAgeCount; ++i)
+        chain(m_ageButtons->button(i));
+    chain(m_timeEdit);
+    chain(m_proxyButton);
+}
+
+QSize CSettingsDlg::sizeHint() const {
+    return DialogUnits(font()).size(308, 242);
+}
+
+void CSettingsDlg::layoutControls() {
+    const DialogUnits du(font());
+    place(m_typesGroup, du, 10, 42, 100, 166);
+    for (std::size_t i = 0; i < kFileTypeCount; ++i) {
+        const Rect& r = kTypeRects[i];
+        place(m_typeBoxes[i], du, r.x, r.y, r.w, r.h);
+    }
+    place(m_otherTypesLabel, du, 24, 163, 67, 17);
+    place(m_otherTypesEdit, du, 24, 186, 72, 13);
+    place(m_folderGroup, du, 122, 42, 154, 64);
+    place(m_folderEdit, du, 135, 62, 128, 14);
+    place(m_browseButton, du, 136, 81, 43, 14);
+    place(m_ageGroup, du, 122, 115, 154, 71);
+    for (int i = 0; i < kAgeCount; ++i) {
+        const Rect& r = kAgeRects[i];
+        place(m_ageButtons->button(i), du, r.x, r.y, r.w, r.h);
+    }
+    place(m_timeGroup, du, 122, 195, 154, 34);
+    place(m_timeEdit, du, 135, 208, 89, 13);
+    place(m_proxyButton, du, 10, 215, 100, 14);
+}
+
+QRadioButton* CSettingsDlg::ageButton(int index) const {
+    return qobject_cast<QRadioButton*>(m_ageButtons->button(index));
+}
+
+void CSettingsDlg::SetFolder(const QString& folder) {
+    m_strFolder = folder;
+    m_folderEdit->setText(m_strFolder);
+}
+
+QString CSettingsDlg::GetFolder() {
+    m_strFolder = m_folderEdit->text();
+    return m_strFolder;
+}
+
+void CSettingsDlg::SetOtherFileTypes(const QString& types) {
+    m_strOtherFileTypes = types;
+    m_otherTypesEdit->setText(m_strOtherFileTypes);
+}
+
+QString CSettingsDlg::GetOtherFileTypes() {
+    m_strOtherFileTypes = m_otherTypesEdit->text();
+    return m_strOtherFileTypes;
+}
+
+void CSettingsDlg::SetDeleteAge(qint32 age) {
+    m_nDeleteAge = age;
+    if (age >= 0 && age < kAgeCount) {
+        m_ageButtons->button(age)->setChecked(true);
+        return;
+    }
+    // An exclusive group refuses to uncheck its last checked button.
+    m_ageButtons->setExclusive(false);
+    for (QAbstractButton* button : m_ageButtons->buttons())
+        button->setChecked(false);
+    m_ageButtons->setExclusive(true);
+}
+
+qint32 CSettingsDlg::GetDeleteAge() {
+    m_nDeleteAge = m_ageButtons->checkedId();
+    return m_nDeleteAge;
+}
+
+void CSettingsDlg::showFileTypes() {
+    for (std::size_t i = 0; i < kFileTypeCount; ++i)
+        m_typeBoxes[i]->setChecked(m_fileTypeChecked[i]);
+}
+
+void CSettingsDlg::readFileTypes() {
+    for (std::size_t i = 0; i < kFileTypeCount; ++i)
+        m_fileTypeChecked[i] = m_typeBoxes[i]->checkState() == Qt::Checked;
+}
+
+void CSettingsDlg::ApplyFileTypes(const QString& text) {
+    m_fileTypeChecked = FileTypes::parse(text);
+    // All members into their controls, as a full transfer does.
+    m_folderEdit->setText(m_strFolder);
+    m_otherTypesEdit->setText(m_strOtherFileTypes);
+    showFileTypes();
+    SetDeleteAge(m_nDeleteAge);
+}
+
+QString CSettingsDlg::BuildFileTypes() {
+    GetFolder();
+    GetOtherFileTypes();
+    GetDeleteAge();
+    readFileTypes();
+    return FileTypes::build(m_fileTypeChecked);
+}
+
+void CSettingsDlg::EnableStartTime(bool enable) {
+    m_timeEdit->setEnabled(enable);
+}
+
+void CSettingsDlg::setStartTime(double oleDate) {
+    const QDateTime value = fromOleDate(oleDate);
+    m_startTime = oleDate;
+    m_bStartTimeValid = value.isValid();
+    if (m_bStartTimeValid) {
+        m_pickerDate = value.date();
+        m_timeEdit->setTime(value.time());
+    }
+}
+
+double CSettingsDlg::startTime() {
+    m_startTime = toOleDate(QDateTime(m_pickerDate, m_timeEdit->time()));
+    m_bStartTimeValid = true;
+    return m_startTime;
+}
+
+bool CSettingsDlg::IsValidLocation(const QString& path) {
+    // The service runs elsewhere, so a path relative to this program's working
+    // folder would name another place there.
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return false;
+    return QFileInfo(path).isDir();
+}
+
+bool CSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        if (watched == m_folderEdit)
+            onFolderFocusLost();
+        else if (watched == m_timeEdit || watched->parent() == m_timeEdit)
+            onStartTimeFocusLost();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CSettingsDlg::onFolderFocusLost() {
+    const QString previous = m_strFolder;
+    m_strFolder = m_folderEdit->text();
+    if (m_strFolder == previous || IsValidLocation(m_strFolder))
+        return; // a valid change goes to the service with the next save
+    Messages::warning(this, kInvalidLocation);
+    m_strFolder = previous;
+    m_folderEdit->setText(m_strFolder);
+}
+
+void CSettingsDlg::onStartTimeFocusLost() {
+    const double picked = toOleDate(QDateTime(m_pickerDate, m_timeEdit->time()));
+    if (m_bStartTimeValid && sameOleMoment(picked, m_startTime))
+        return;
+    m_startTime = picked;
+    m_bStartTimeValid = true;
+    emit settingsChanged();
+}
+
+void CSettingsDlg::onBrowse() {
+    // Not tested: the dialog offers existing folders only.
+    const QString folder = QFileDialog::getExistingDirectory(
+        QApplication::activeWindow(), QString(), QString(), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return;
+    m_strFolder = folder;
+    m_folderEdit->setText(m_strFolder);
+}
+
+void CSettingsDlg::onProxySettings() {
+    if (m_proxyDlg.exec() == QDialog::Accepted)
+        emit settingsChanged();
+}
+
+} // namespace MW

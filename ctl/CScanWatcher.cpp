@@ -1,0 +1,134 @@
+#include "CScanWatcher.h"
+
+#include "CServiceLink.h"
+#include "Format.h"
+#include "MorrowickInterfaces.h"
+#include "Output.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <cstdio>
+
+namespace MW::Ctl {
+namespace {
+
+constexpr int kTerminalRedrawMs = 200;
+// Without a terminal a line per deleted file would flood a log; one a second.
+constexpr qint64 kLineIntervalMs = 1000;
+
+QString elapsedText(double seconds) {
+    const auto total = static_cast<qint64>(seconds);
+    return QStringLiteral("%1:%2")
+        .arg(total / 60, 2, 10, QLatin1Char('0'))
+        .arg(total % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+CScanWatcher::CScanWatcher(CServiceLink& link, EDisplay display)
+    : m_link(link), m_eDisplay(display),
+      m_serviceWatcher(QStringLiteral("org.morrowick.Service"), link.connection(),
+                       QDBusServiceWatcher::WatchForUnregistration) {
+    auto& events = link.events();
+    connect(&events, &OrgMorrowickIMorrowickEventsInterface::scanStarted, this,
+            &CScanWatcher::onScanStarted);
+    connect(&events, &OrgMorrowickIMorrowickEventsInterface::scanFinished, this,
+            &CScanWatcher::onScanFinished);
+    connect(&events, &OrgMorrowickIMorrowickEventsInterface::updateCleanedSpace, this,
+            &CScanWatcher::onUpdateCleanedSpace);
+    connect(&m_serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            &CScanWatcher::onServiceGone);
+    m_redrawTimer.setInterval(kTerminalRedrawMs);
+    connect(&m_redrawTimer, &QTimer::timeout, this, &CScanWatcher::redraw);
+}
+
+bool CScanWatcher::run() {
+    auto& engine = m_link.engine();
+    auto& config = m_link.config();
+    const QString read = QStringLiteral("cannot read the service's state");
+    // The signals are subscribed (constructor) before anything is asked, so no
+    // event of this scan can slip past.
+    m_nBaseline = checked(config, read, [&] { return config.cleanedSpace(); });
+    const int state = checked(engine, read, [&] { return engine.activityState(); });
+    if (state == 1) {
+        // A running scan drops the request; follow that scan instead.
+        if (m_eDisplay != EDisplay::Quiet)
+            printLine(QStringLiteral("A scan is running already; following it."));
+        onScanStarted();
+    } else {
+        QDBusPendingReply<> reply = engine.scanNow();
+        reply.waitForFinished();
+        if (reply.isError())
+            throw busError(QStringLiteral("the service refused to start a scan"), reply.error());
+    }
+    QEventLoop loop;
+    while (!m_bFinished && !m_bGone)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    m_redrawTimer.stop();
+    return m_bFinished;
+}
+
+double CScanWatcher::elapsedSeconds() const {
+    return m_elapsed.isValid() ? static_cast<double>(m_elapsed.elapsed()) / 1000.0 : 0.0;
+}
+
+void CScanWatcher::onScanStarted() {
+    if (m_bStarted)
+        return;
+    m_bStarted = true;
+    m_elapsed.start();
+    if (m_eDisplay == EDisplay::Lines)
+        printLine(QStringLiteral("Scan started."));
+    if (m_eDisplay == EDisplay::Terminal) {
+        show(false);
+        m_redrawTimer.start();
+    }
+}
+
+void CScanWatcher::onUpdateCleanedSpace(qulonglong total) {
+    // The first event may come before we saw the start (a scan followed late).
+    onScanStarted();
+    m_nFreed = total > m_nBaseline ? total - m_nBaseline : 0;
+    if (m_eDisplay == EDisplay::Lines &&
+        (m_nLastLineMs < 0 || m_elapsed.elapsed() - m_nLastLineMs >= kLineIntervalMs))
+        show(false);
+}
+
+void CScanWatcher::onScanFinished() {
+    if (!m_bStarted)
+        return; // the end of a scan we did not see begin
+    m_bFinished = true;
+    if (m_eDisplay != EDisplay::Quiet)
+        show(true);
+}
+
+void CScanWatcher::onServiceGone() {
+    m_bGone = true;
+    if (m_eDisplay == EDisplay::Terminal)
+        std::fputs("\n", stdout);
+}
+
+void CScanWatcher::redraw() {
+    if (m_eDisplay == EDisplay::Terminal)
+        show(false);
+}
+
+void CScanWatcher::show(bool final) {
+    // No file count: the service merges running totals that come faster than the
+    // bus takes them, so only the bytes are known exactly.
+    const QString text = QStringLiteral("%1 MB freed, %2")
+                             .arg(formatMegabytes(m_nFreed), elapsedText(elapsedSeconds()));
+    if (m_eDisplay == EDisplay::Terminal) {
+        // Back to the line's start and clear it, so a shorter line leaves no rest.
+        const QByteArray bytes = ("\r\033[KScanning: " + text).toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+        if (final)
+            std::fputs("\n", stdout);
+        std::fflush(stdout);
+    } else if (m_eDisplay == EDisplay::Lines && !final) {
+        m_nLastLineMs = m_elapsed.elapsed();
+        printLine(QStringLiteral("Scanning: ") + text);
+    }
+}
+
+} // namespace MW::Ctl

@@ -1,0 +1,186 @@
+// status, set, undeleted and reset-count: reads and writes of the engine's and
+// the Config object's properties.
+
+#include "CServiceLink.h"
+#include "Commands.h"
+#include "Format.h"
+#include "MorrowickInterfaces.h"
+#include "Output.h"
+#include "SetArguments.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+
+namespace MW::Ctl {
+namespace {
+
+const QString kRead = QStringLiteral("cannot read the service's state");
+
+QString label(const char* name) {
+    return QString::fromLatin1(name).leftJustified(16);
+}
+
+int statusNotRunning(const SCommandLine& line, const SServiceLocation& where) {
+    const QString state =
+        !where.connected && line.bus != EBusChoice::Auto
+            ? QStringLiteral("not running (the %1 bus cannot be reached)").arg(where.busName)
+        : where.found
+            ? QStringLiteral("not running (started on demand on the %1 bus)").arg(where.busName)
+            : QStringLiteral("not running (not registered on %1)")
+                  .arg(line.bus == EBusChoice::Auto
+                           ? QStringLiteral("the session bus or the system bus")
+                           : QStringLiteral("the %1 bus").arg(where.busName));
+    if (line.json) {
+        QJsonObject doc{{"running", false}, {"registered", where.found}};
+        if (where.found)
+            doc.insert("bus", where.busName);
+        printJson(doc);
+    } else {
+        printLine(label("Service:") + state);
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int runStatus(const SCommandLine& line) {
+    const SServiceLocation where = locateService(line.bus);
+    if (!where.running)
+        return statusNotRunning(line, where);
+    CServiceLink link(line.bus);
+    auto& engine = link.engine();
+    auto& config = link.config();
+    const int state = checked(engine, kRead, [&] { return engine.activityState(); });
+    const QString folder = checked(config, kRead, [&] { return config.scanFolder(); });
+    const QString types = checked(config, kRead, [&] { return config.fileTypes(); });
+    const QString others = checked(config, kRead, [&] { return config.otherFileTypes(); });
+    const int age = checked(config, kRead, [&] { return config.deleteAge(); });
+    const QDBusVariant start = checked(config, kRead, [&] { return config.startTime(); });
+    const QString lastScan = checked(config, kRead, [&] { return config.lastScan(); });
+    const qulonglong cleaned = checked(config, kRead, [&] { return config.cleanedSpace(); });
+    const int undeleted = checked(engine, kRead, [&] { return engine.undeletedCount(); });
+    const QString list = checked(engine, kRead, [&] { return engine.undeletedLog(); });
+
+    // The cleaner keeps StartTime at the next due moment.
+    const QDateTime due = fromOleDate(start.variant().toDouble());
+    const QString timeOfDay = due.time().toString(QStringLiteral("HH:mm"));
+    const QString next = due.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString stateWord = state == 1 ? QStringLiteral("scanning") : QStringLiteral("idle");
+    if (line.json) {
+        printJson({{"running", true},
+                   {"registered", true},
+                   {"state", stateWord},
+                   {"bus", where.busName},
+                   {"folder", folder},
+                   {"fileTypes", types},
+                   {"otherFileTypes", others},
+                   {"age", ageWord(age)},
+                   {"deleteAge", age},
+                   {"startTime", timeOfDay},
+                   {"nextScan", due.toString(Qt::ISODate)},
+                   {"lastScan", lastScan},
+                   {"cleanedSpace", static_cast<double>(cleaned)},
+                   {"cleanedSpaceMB", formatMegabytes(cleaned)},
+                   {"undeletedCount", undeleted},
+                   {"undeletedLog", list}});
+        return kExitOk;
+    }
+    printLine(label("Service:") +
+              QStringLiteral("running, %1 (%2 bus)").arg(stateWord, where.busName));
+    printLine(label("Folder:") + printable(folder));
+    printLine(label("Types:") + printable(types));
+    printLine(label("Other types:") + printable(others));
+    printLine(label("Age:") + ageWord(age));
+    printLine(label("Start time:") + QStringLiteral("%1 (next scan %2)").arg(timeOfDay, next));
+    printLine(label("Last scan:") +
+              (lastScan.isEmpty() ? QStringLiteral("never") : printable(lastScan)));
+    printLine(label("Cleaned space:") + formatMegabytes(cleaned) + QStringLiteral(" MB"));
+    printLine(label("Undeleted:") + QStringLiteral("%1 (%2)").arg(undeleted).arg(printable(list)));
+    return kExitOk;
+}
+
+int runSet(const SCommandLine& line) {
+    const SSetParse parsed = parseSetArguments(line.args, QDir::currentPath());
+    if (!parsed.errors.isEmpty()) {
+        // Every mistake at once, and nothing written.
+        for (qsizetype i = 1; i < parsed.errors.size(); ++i)
+            printError(parsed.errors[i]);
+        throw CCtlError(parsed.errors.front() + QStringLiteral("; nothing was changed"));
+    }
+    for (const QString& warning : parsed.warnings)
+        printError(QStringLiteral("warning: ") + warning);
+
+    CServiceLink link(line.bus);
+    auto& config = link.config();
+    const SSettingChanges& c = parsed.changes;
+    const auto refused = [](const char* name) {
+        return QStringLiteral("the service refused to change %1").arg(QLatin1String(name));
+    };
+    QStringList changed;
+    if (c.folder) {
+        checked(config, refused("folder"), [&] { config.setScanFolder(*c.folder); });
+        changed << QStringLiteral("folder");
+    }
+    if (c.fileTypes) {
+        checked(config, refused("types"), [&] { config.setFileTypes(*c.fileTypes); });
+        changed << QStringLiteral("types");
+    }
+    if (c.otherTypes) {
+        checked(config, refused("other-types"), [&] { config.setOtherFileTypes(*c.otherTypes); });
+        changed << QStringLiteral("other-types");
+    }
+    if (c.deleteAge) {
+        checked(config, refused("age"), [&] { config.setDeleteAge(*c.deleteAge); });
+        changed << QStringLiteral("age");
+    }
+    if (c.startTime) {
+        // Any day will do: the service keeps the time of day and computes the due date.
+        link.setStartTime(toOleDate(QDateTime(QDate::currentDate(), *c.startTime)));
+        changed << QStringLiteral("time");
+    }
+    if (line.json)
+        printJson({{"changed", QJsonArray::fromStringList(changed)}});
+    else
+        printLine(QStringLiteral("Changed: %1.").arg(changed.join(QLatin1String(", "))));
+    return kExitOk;
+}
+
+int runUndeleted(const SCommandLine& line) {
+    CServiceLink link(line.bus);
+    auto& engine = link.engine();
+    const int count = checked(engine, kRead, [&] { return engine.undeletedCount(); });
+    const QString path = checked(engine, kRead, [&] { return engine.undeletedLog(); });
+    QStringList files;
+    QFile list(path);
+    if (list.exists()) {
+        if (!list.open(QIODevice::ReadOnly))
+            throw CCtlError(
+                QStringLiteral("cannot read the list %1: %2").arg(path, list.errorString()));
+        // The service writes one path per line, one byte per character.
+        for (const QByteArray& entry : list.readAll().split('\n'))
+            if (!entry.isEmpty())
+                files << QString::fromLatin1(entry);
+    }
+    if (line.json) {
+        printJson({{"count", count}, {"path", path}, {"files", QJsonArray::fromStringList(files)}});
+        return kExitOk;
+    }
+    for (const QString& file : files)
+        printLine(printable(file));
+    return kExitOk;
+}
+
+int runResetCount(const SCommandLine& line) {
+    CServiceLink link(line.bus);
+    auto& config = link.config();
+    checked(config, QStringLiteral("the service refused to reset the count"),
+            [&] { config.setCleanedSpace(0); });
+    if (line.json)
+        printJson({{"cleanedSpace", 0}, {"cleanedSpaceMB", formatMegabytes(0)}});
+    else
+        printLine(QStringLiteral("Cleaned space reset to %1 MB.").arg(formatMegabytes(0)));
+    return kExitOk;
+}
+
+} // namespace MW::Ctl

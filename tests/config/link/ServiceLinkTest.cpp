@@ -1,0 +1,158 @@
+// CServiceLink and CConfigRef against the real mwservice on a private bus.
+
+#include "CServiceLink.h"
+#include "QtPrint.h"
+#include "ServiceEnvironment.h"
+#include "Spin.h"
+
+#include <QElapsedTimer>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace MW::Test {
+namespace {
+
+using LinkTest = ServiceTest;
+
+TEST_F(LinkTest, CreatingTheEngineActivatesTheServiceAndReadsItsValues) {
+    ASSERT_EQ(service.servicePid(), -1);
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    EXPECT_TRUE(link.hasEngine());
+    EXPECT_GT(service.servicePid(), 0) << "activation started the service";
+    EXPECT_TRUE(link.engineOwner().startsWith(QLatin1Char(':')));
+
+    EXPECT_EQ(link.UndeletedLog().toStdString(), service.stateFile("undeleted.tmp"));
+    EXPECT_EQ(link.UndeletedCount(), 0);
+    EXPECT_EQ(link.ActivityState(), 0);
+    const auto config = link.Config();
+    ASSERT_NE(config, nullptr);
+    // The per-user service's default folder is the user's home.
+    EXPECT_EQ(config->ScanFolder().toStdString(), service.sandbox().home)
+        << "the service's default";
+    EXPECT_EQ(config->CleanedSpace(), 0u);
+}
+
+TEST_F(LinkTest, EveryConfigPropertyRoundTripsWithItsContractType) {
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    auto config = link.Config();
+    ASSERT_NE(config, nullptr);
+
+    const QString folder = QStringLiteral("/data/Zeichnungen äöü \"quoted\"");
+    config->setScanFolder(folder);
+    config->setFileTypes(QStringLiteral(".bak,.dwl"));
+    config->setOtherFileTypes(QStringLiteral(".tmp"));
+    config->setStartTime(46364.375); // 9:00 on a day in December 2026
+    config->setDeleteAge(3);
+    config->setLastScan(QStringLiteral("12/07/26"));
+    config->setCleanedSpace(5'000'000'000ull);
+    config->setContactName(QStringLiteral("Zoë"));
+    config->setContactEmail(QStringLiteral("zoe@example.org"));
+    config->setProxyServer(QStringLiteral("proxy.example.org"));
+    config->setProxyPort(QStringLiteral("3128"));
+    config->setProxyUsage(1);
+    config->setProxySysUsage(1);
+    config->setProxySysServer(QStringLiteral("http://sys:8080"));
+    config->setProxySysBypass(QStringLiteral("localhost"));
+    config->setProxySysAccessType(3);
+
+    // A fresh Config object (as every transfer gets) sees what the first wrote.
+    auto again = link.Config();
+    EXPECT_EQ(again->ScanFolder(), folder);
+    EXPECT_EQ(again->FileTypes(), QStringLiteral(".bak,.dwl"));
+    EXPECT_EQ(again->OtherFileTypes(), QStringLiteral(".tmp"));
+    EXPECT_DOUBLE_EQ(again->StartTime(), 46364.375);
+    EXPECT_EQ(again->DeleteAge(), 3);
+    EXPECT_EQ(again->LastScan(), QStringLiteral("12/07/26"));
+    EXPECT_EQ(again->CleanedSpace(), 5'000'000'000ull);
+    EXPECT_EQ(again->ContactName(), QStringLiteral("Zoë"));
+    EXPECT_EQ(again->ContactEmail(), QStringLiteral("zoe@example.org"));
+    EXPECT_EQ(again->ProxyServer(), QStringLiteral("proxy.example.org"));
+    EXPECT_EQ(again->ProxyPort(), QStringLiteral("3128"));
+    EXPECT_EQ(again->ProxyUsage(), 1);
+    EXPECT_EQ(again->ProxySysUsage(), 1);
+    EXPECT_EQ(again->ProxySysServer(), QStringLiteral("http://sys:8080"));
+    EXPECT_EQ(again->ProxySysBypass(), QStringLiteral("localhost"));
+    EXPECT_EQ(again->ProxySysAccessType(), 3u);
+    // What other clients see is the same: the values went through the bus.
+    EXPECT_EQ(service.getConfig("CleanedSpace"), "t 5000000000");
+    EXPECT_EQ(service.getConfig("StartTime").rfind("v d 46364.", 0), 0u);
+}
+
+TEST_F(LinkTest, WithoutAnEngineEveryCallFailsWithTheFixedText) {
+    CServiceLink link;
+    EXPECT_FALSE(link.hasEngine());
+    try {
+        link.scanNow();
+        FAIL() << "scanNow without an engine";
+    } catch (const CCallError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Invalid pointer"));
+        EXPECT_STREQ(e.what(), "Invalid pointer");
+    }
+    EXPECT_THROW(link.Config(), CCallError);
+    EXPECT_THROW(link.UndeletedCount(), CCallError);
+    EXPECT_FALSE(link.adviseEngine());
+    EXPECT_EQ(service.servicePid(), -1) << "no call may start the service by itself";
+}
+
+TEST(LinkWithoutService, AServiceThatCannotBeActivatedIsNotFound) {
+    ServiceEnvironment service(ServiceEnvironment::Options{false});
+    service.applyToProcess();
+    CServiceLink link;
+    EXPECT_FALSE(link.createEngine());
+    EXPECT_FALSE(link.hasEngine());
+}
+
+TEST_F(LinkTest, AServiceStartedByHandWithoutActivationIsFoundByItsName) {
+    ASSERT_TRUE(service.activate());
+    const int pid = service.servicePid();
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    EXPECT_EQ(link.ActivityState(), 0);
+    EXPECT_EQ(service.servicePid(), pid) << "the running service was used";
+}
+
+TEST_F(LinkTest, AReferenceToAServiceThatEndedFailsUntilTheEngineIsCreatedAgain) {
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    auto config = link.Config();
+    config->setContactName(QStringLiteral("before"));
+    ASSERT_TRUE(service.stopService());
+    ASSERT_TRUE(service.activate()) << "a new service process";
+
+    // Like a stale object reference: the old process is gone, its objects too.
+    try {
+        link.ActivityState();
+        FAIL() << "a call on the old process succeeded";
+    } catch (const CCallError& e) {
+        EXPECT_FALSE(e.text().isEmpty());
+    }
+    EXPECT_THROW(config->ContactName(), CCallError);
+
+    ASSERT_TRUE(link.createEngine());
+    EXPECT_EQ(link.Config()->ContactName(), QStringLiteral("before")) << "saved at stop";
+}
+
+TEST_F(LinkTest, AHungServiceFailsTheCallAfterTheTimeOutNotTheBusDefault) {
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    QElapsedTimer clock;
+    clock.start();
+    QString text;
+    try {
+        link.UndeletedCount();
+    } catch (const CCallError& e) {
+        text = e.text();
+    }
+    const auto elapsed = clock.elapsed();
+    ::kill(pid, SIGCONT);
+    EXPECT_FALSE(text.isEmpty()) << "the call did not fail";
+    EXPECT_GE(elapsed, 9000);
+    EXPECT_LT(elapsed, 20000);
+}
+
+} // namespace
+} // namespace MW::Test

@@ -1,0 +1,154 @@
+// The window, its pages and the hiding rules, with the real service behind them.
+
+#include "CContactUsDlg.h"
+#include "COverviewDlg.h"
+#include "CSettingsDlg.h"
+#include "DialogUnits.h"
+#include "MainFixture.h"
+#include "Screenshots.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+
+namespace MW::Test {
+namespace {
+
+using MainWindow = MainFixture;
+
+TEST_F(MainWindow, StartsConnectedWithTheServicesValuesInItsPages) {
+    TempDir drawings;
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", drawings.path()));
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "Zoë Brandt"));
+    ASSERT_TRUE(service.setConfig("ContactEmail", "s", "zoe@example.org"));
+    ASSERT_TRUE(service.setConfig("LastScan", "s", "12/07/26"));
+    ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5368709120"));
+
+    auto dialog = start();
+    ASSERT_FALSE(dialog->exitStatus());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Morrowick"));
+    const DialogUnits du(dialog->font());
+    EXPECT_EQ(dialog->size(), du.size(306, 269));
+    EXPECT_EQ(dialog->tabs()->geometry(), du.rect(7, 7, 292, 255));
+    ASSERT_EQ(dialog->tabs()->count(), 3);
+    EXPECT_EQ(dialog->tabs()->tabText(0), QStringLiteral("  Overview  "));
+    EXPECT_EQ(dialog->tabs()->tabText(1), QStringLiteral("  Settings  "));
+    EXPECT_EQ(dialog->tabs()->tabText(2), QStringLiteral(" Contact Us "));
+    EXPECT_EQ(dialog->tabs()->currentIndex(), 0);
+
+    EXPECT_EQ(dialog->settings().GetFolder(), QString::fromStdString(drawings.path()));
+    EXPECT_EQ(dialog->contact().GetName(), QStringLiteral("Zoë Brandt"));
+    EXPECT_EQ(dialog->contact().GetEmail(), QStringLiteral("zoe@example.org"));
+    EXPECT_EQ(dialog->overview().lastScanLabel()->text(), QStringLiteral("12/07/26"));
+    EXPECT_EQ(dialog->overview().cleanedSpaceLabel()->text(), QStringLiteral("5120.00"));
+    EXPECT_EQ(dialog->overview().engine(), &dialog->link());
+    EXPECT_TRUE(dialog->observer().isAdvised());
+    EXPECT_EQ(messagesWith(QStringLiteral("Service")), 0) << boxes.texts();
+
+    dialog->Show();
+    ASSERT_TRUE(spinUntil([&] { return dialog->isVisible(); }));
+    EXPECT_FALSE(saveScreenshot(dialog.get(), QStringLiteral("main_window")).isEmpty());
+    dialog->tabs()->setCurrentIndex(1);
+    EXPECT_FALSE(saveScreenshot(dialog.get(), QStringLiteral("main_window_settings")).isEmpty());
+    dialog->tabs()->setCurrentIndex(2);
+    EXPECT_FALSE(saveScreenshot(dialog.get(), QStringLiteral("main_window_contact")).isEmpty());
+}
+
+TEST_F(MainWindow, CloseAndMinimiseSaveTheShownValuesFirst) {
+    auto dialog = start();
+    ASSERT_FALSE(dialog->exitStatus());
+    dialog->Show();
+    ASSERT_TRUE(spinUntil([&] { return dialog->isVisible(); }));
+
+    dialog->contact().nameEdit()->setText(QStringLiteral("closed"));
+    EXPECT_FALSE(dialog->close()) << "the close box must not close the window";
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(dialog->exitStatus());
+    EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("closed"));
+
+    // Without a tray host (as here) minimising only minimises: the window
+    // stays reachable from the task bar. It still saves.
+    ASSERT_FALSE(dialog->hasTray());
+    dialog->Show();
+    dialog->contact().nameEdit()->setText(QStringLiteral("minimised"));
+    dialog->showMinimized();
+    ASSERT_TRUE(spinUntil(
+        [&] { return quoted(service.getConfig("ContactName")) == QStringLiteral("minimised"); },
+        20000));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->isMinimized());
+    dialog->Show();
+    EXPECT_FALSE(dialog->isMinimized()) << "Show restores a minimised window";
+}
+
+TEST_F(MainWindow, EnterClicksOnlyTheNamedButtonsAndEscapeDoesNothing) {
+    // The scans started here walk an empty folder.
+    TempDir empty;
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", empty.path()));
+    auto dialog = start();
+    dialog->Show();
+    ASSERT_TRUE(spinUntil([&] { return dialog->isVisible(); }));
+    bool scanStarted = false;
+    QObject::connect(&dialog->link(), &CServiceLink::scanStarted, [&] { scanStarted = true; });
+
+    // Enter in a text field and Escape anywhere: nothing happens.
+    QTest::keyClick(dialog->contact().nameEdit(), Qt::Key_Return);
+    QTest::keyClick(dialog->settings().folderEdit(), Qt::Key_Enter);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    QTest::keyClick(dialog->overview().scanNowButton(), Qt::Key_Escape);
+    spinFor(300);
+    EXPECT_FALSE(scanStarted);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->exitStatus());
+
+    // Enter on "Scan Now" clicks it.
+    QTest::keyClick(dialog->overview().scanNowButton(), Qt::Key_Return);
+    EXPECT_TRUE(spinUntil([&] { return scanStarted; }, 20000));
+    ASSERT_TRUE(spinUntil([&] { return dialog->overview().resetCountButton()->isEnabled(); }));
+
+    // Enter on "Reset Count" resets the service's total.
+    ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "1048576"));
+    QTest::keyClick(dialog->overview().resetCountButton(), Qt::Key_Enter);
+    EXPECT_EQ(service.getConfig("CleanedSpace"), "t 0");
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(MainWindow, EndingRequestsSaveAndGiveTheirExitStatus) {
+    {
+        auto dialog = start();
+        dialog->contact().nameEdit()->setText(QStringLiteral("terminated"));
+        int requested = -1;
+        QObject::connect(dialog.get(), &CMainDlg::exitRequested, [&](int s) { requested = s; });
+        dialog->OnCloseRequest();
+        EXPECT_EQ(requested, 253);
+        EXPECT_EQ(dialog->exitStatus(), 253);
+        EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("terminated"));
+        EXPECT_FALSE(dialog->observer().isAdvised());
+        // Later requests do not change the status.
+        dialog->OnExit();
+        EXPECT_EQ(dialog->exitStatus(), 253);
+    }
+    {
+        auto dialog = start();
+        dialog->contact().nameEdit()->setText(QStringLiteral("exited"));
+        dialog->OnExit();
+        EXPECT_EQ(dialog->exitStatus(), 255);
+        EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("exited"));
+    }
+    {
+        auto dialog = start();
+        dialog->contact().nameEdit()->setText(QStringLiteral("logged off"));
+        dialog->OnEndSession();
+        EXPECT_EQ(dialog->exitStatus(), 255);
+        EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("logged off"));
+    }
+}
+
+} // namespace
+} // namespace MW::Test

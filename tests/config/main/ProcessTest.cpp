@@ -1,0 +1,204 @@
+// mwconfig as a real program: exit statuses, signals and the single-instance
+// rule, with the real service on a private bus.
+
+#include "ConfigProcess.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace MW::Test {
+namespace {
+
+const std::string kConnectFailed = "Error!\tFailed to connect to service. Terminating the program.";
+
+TEST(ConfigProgram, HelpAndVersionEndAtOnceWithZero) {
+    const auto help = runCommand({kMwConfig, "--help"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("/hide"), std::string::npos);
+    EXPECT_NE(help.out.find("253"), std::string::npos);
+    const auto version = runCommand({kMwConfig, "--version"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "mwconfig " MW_VERSION "\n");
+}
+
+TEST(ConfigProgram, HelpNeedsNoDisplay) {
+    const auto help =
+        runCommand({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                    kMwConfig, "--help"});
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_NE(help.out.find("--screenshots=DIR"), std::string::npos);
+}
+
+TEST(ConfigProgram, ScreenshotsOfEachTabAndTheProxyDialogThenEnd) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    const std::string dir = service.sandbox().dir / "pictures";
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "kept"));
+    const auto result =
+        runCommand({kMwConfig, "--screenshots=" + dir}, configEnv(service, log), 60);
+    EXPECT_EQ(result.status, 0) << result.err;
+    for (const char* name : {"mwconfig-1-overview.png", "mwconfig-2-settings.png",
+                             "mwconfig-3-contact.png", "mwconfig-4-proxy.png"}) {
+        const std::string picture = readFile(dir + "/" + name);
+        EXPECT_GT(picture.size(), 2000u) << name;
+        EXPECT_EQ(picture.substr(1, 3), "PNG") << name;
+    }
+    // It saved nothing and showed no message.
+    EXPECT_EQ(service.getConfig("ContactName"), "s \"kept\"");
+    EXPECT_EQ(readFile(log), "");
+}
+
+TEST(ConfigProgram, AServiceThatCannotBeActivatedGivesOneMessageAndExit254) {
+    ServiceEnvironment service(ServiceEnvironment::Options{false});
+    const std::string log = service.sandbox().dir / "messages.txt";
+    const auto result = runCommand({kMwConfig}, configEnv(service, log), 60);
+    EXPECT_EQ(result.status, 254) << result.err;
+    EXPECT_EQ(readFile(log), kConnectFailed + "\n");
+}
+
+TEST(ConfigProgram, SigtermSavesWithoutMessagesAndEnds253) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "loaded"));
+    Child config({kMwConfig}, configEnv(service, log));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+
+    // Changed behind its back: the save at the end writes the shown value back.
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "changed behind"));
+    EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
+    EXPECT_EQ(service.getConfig("ContactName"), "s \"loaded\"");
+
+    // SIGINT (Ctrl+C) is the same request.
+    const std::string log2 = service.sandbox().dir / "messages2.txt";
+    Child again({kMwConfig}, configEnv(service, log2));
+    ASSERT_TRUE(waitUntilConnected(service, log2));
+    EXPECT_EQ(again.signalAndWait(SIGINT, 30), 253);
+    // Saving at the end shows nothing, and nothing failed on the way.
+    const std::string messages = readFile(log) + readFile(log2);
+    EXPECT_EQ(countLines(messages, "Service is unavailable") + countLines(messages, "Failed to"), 0)
+        << messages;
+}
+
+TEST(ConfigProgram, ASecondStartShowsTheFirstOneAndEndsWithZero) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    Child first({kMwConfig, "/hide"}, configEnv(service, log));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+    const int servicePid = service.servicePid();
+
+    const auto second = runCommand({kMwConfig}, configEnv(service, log), 60);
+    EXPECT_EQ(second.status, 0) << second.err;
+    const auto third = runCommand({kMwConfig, "/hide"}, configEnv(service, log), 60);
+    EXPECT_EQ(third.status, 0) << third.err;
+    EXPECT_EQ(first.wait(0), -1) << "the first instance runs on";
+    EXPECT_EQ(service.servicePid(), servicePid);
+    EXPECT_EQ(first.signalAndWait(SIGTERM, 30), 253);
+
+    // Once it has ended, the next start is a first instance again.
+    const std::string log2 = service.sandbox().dir / "messages2.txt";
+    Child next({kMwConfig}, configEnv(service, log2));
+    ASSERT_TRUE(waitUntilConnected(service, log2));
+    EXPECT_EQ(next.signalAndWait(SIGTERM, 30), 253);
+}
+
+TEST(ConfigProgram, WithoutASessionBusALockFileKeepsTheRule) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    // No session bus: the service is found on the "system" bus instead.
+    const Env noSessionBus{
+        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + service.sandbox().dir / "none"},
+        {"DBUS_SYSTEM_BUS_ADDRESS", service.address()}};
+    Child first({kMwConfig}, configEnv(service, log, noSessionBus));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+    EXPECT_TRUE(exists(service.runtimeDir() + "/mwconfig.lock"));
+
+    const auto second = runCommand({kMwConfig}, configEnv(service, log, noSessionBus), 60);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(first.wait(0), -1) << "the first instance runs on";
+    EXPECT_EQ(first.signalAndWait(SIGTERM, 30), 253);
+
+    // The lock went with the process.
+    const std::string log2 = service.sandbox().dir / "messages2.txt";
+    Child next({kMwConfig}, configEnv(service, log2, noSessionBus));
+    ASSERT_TRUE(waitUntilConnected(service, log2));
+    EXPECT_EQ(next.signalAndWait(SIGTERM, 30), 253);
+}
+
+} // namespace
+} // namespace MW::Test
+
+namespace MW::Test {
+namespace {
+
+// A save the service refuses half-way (on the system bus only root and the
+// service's group may write; reading is open): the failure is reported like an
+// unavailable service, one new connection is made, and the program runs on.
+TEST(ConfigProgramOnTheSystemBus, AWriteRefusedMidwayIsReportedAndReconnectsOnce) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the configurator as another user";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string user = dir / "user", state = dir / "state", empty = dir / "empty";
+    for (const auto& d : {user, state, empty})
+        ::mkdir(d.c_str(), 0755);
+    ASSERT_EQ(::chown(user.c_str(), 65534, 65534), 0);
+    ::chmod(user.c_str(), 0700);
+    TestBus::Options options;
+    options.type = "system";
+    TestBus bus(options);
+
+    Child service({kMwService, "--bus=system", "--state-dir=" + state},
+                  {{"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(bus.address()) > 0; }));
+    auto root = [&](const std::vector<std::string>& args) {
+        return busctl(bus.address(), args).status == 0;
+    };
+    ASSERT_TRUE(root({"set-property", kName, kConfig, kConfigIface, "ScanFolder", "s", empty}));
+    ASSERT_TRUE(root({"set-property", kName, kConfig, kConfigIface, "ProxySysUsage", "i", "0"}));
+
+    const std::string log = user + "/messages.txt";
+    Child config({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", kMwConfig},
+                 {{"HOME", user},
+                  {"XDG_CONFIG_HOME", user + "/.config"},
+                  {"XDG_RUNTIME_DIR", user},
+                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-session-bus"},
+                  {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()},
+                  {"QT_QPA_PLATFORM", "offscreen"},
+                  {"MW_MESSAGE_LOG", log}});
+    auto testEvents = [&] { return countLines(readFile(log), "Info\tCMWObserver::test()"); };
+    ASSERT_TRUE(waitUntil([&] {
+        root({"call", kName, kEngine, kEngineIface, "fireEvent", "i", "4"});
+        return testEvents() > 0;
+    })) << "loaded from the system bus: "
+        << readFile(log);
+
+    // A scan start makes the configurator save; the service refuses the writes.
+    ASSERT_TRUE(root({"call", kName, kEngine, kEngineIface, "scanNow"}));
+    ASSERT_TRUE(
+        waitUntil([&] { return countLines(readFile(log), "Service is unavailable. ") > 0; }));
+    const auto lines = splitLines(readFile(log));
+    const int at = findLine(lines, "Error!\tService is unavailable. ");
+    ASSERT_GE(at, 0);
+    EXPECT_NE(lines[static_cast<std::size_t>(at)].find("Only root and members of the group"),
+              std::string::npos)
+        << lines[static_cast<std::size_t>(at)];
+    EXPECT_NE(lines[static_cast<std::size_t>(at)].find(" Click Ok to try to reconnetct."),
+              std::string::npos);
+
+    // Reconnected and subscribed again; still running, nothing else went wrong.
+    const int before = testEvents();
+    ASSERT_TRUE(waitUntil([&] {
+        root({"call", kName, kEngine, kEngineIface, "fireEvent", "i", "4"});
+        return testEvents() > before;
+    }));
+    EXPECT_EQ(config.wait(0), -1);
+    EXPECT_EQ(countLines(readFile(log), "Service is unavailable. "), 1) << readFile(log);
+    EXPECT_EQ(countLines(readFile(log), "Failed to connect"), 0);
+    EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
+}
+
+} // namespace
+} // namespace MW::Test

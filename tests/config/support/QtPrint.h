@@ -1,0 +1,19 @@
+#pragma once
+// Readable gtest output for Qt strings.
+
+#include <QString>
+#include <QStringList>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* out) {
+    *out << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
+}
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}
+inline std::ostream& operator<<(std::ostream& out, const QStringList& list) {
+    return out << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
+}

@@ -1,0 +1,257 @@
+#include "NetTestServers.h"
+
+#include "Wait.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cctype>
+#include <dirent.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#ifndef MW_NET_TEST_SERVER_SCRIPT
+#error "MW_NET_TEST_SERVER_SCRIPT must name https_test_server.py"
+#endif
+#ifndef MW_NET_TEST_PYTHON
+#define MW_NET_TEST_PYTHON "python3"
+#endif
+
+namespace MW::Test {
+namespace {
+
+bool lowerEquals(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool acceptsConnections(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The process is still starting or running (a start failure ends it quickly).
+bool running(Child& child) {
+    return child.wait(0) == -1;
+}
+
+RecordedRequest parseRecord(const std::string& head, std::string body) {
+    RecordedRequest request;
+    request.body = std::move(body);
+    std::size_t pos = 0;
+    bool first = true;
+    while (pos < head.size()) {
+        auto end = head.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = head.size();
+        const std::string line = head.substr(pos, end - pos);
+        pos = end + 2;
+        if (first) {
+            const auto space = line.find(' ');
+            request.method = line.substr(0, space);
+            request.path = space == std::string::npos ? "" : line.substr(space + 1);
+            first = false;
+            continue;
+        }
+        const auto colon = line.find(": ");
+        if (colon != std::string::npos)
+            request.headers.emplace_back(line.substr(0, colon), line.substr(colon + 2));
+    }
+    return request;
+}
+
+std::vector<std::string> recordNames(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 5 && name.substr(name.size() - 5) == ".head")
+                names.push_back(name.substr(0, name.size() - 5));
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TestCertificate makeTestCertificate(const std::string& directory, const std::string& altNames) {
+    TestCertificate certificate{directory + "/cert.pem", directory + "/key.pem"};
+    const auto result =
+        runCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj",
+                    "/CN=Morrowick test server", "-addext", "subjectAltName=" + altNames, "-keyout",
+                    certificate.keyFile, "-out", certificate.certFile});
+    if (result.status != 0)
+        throw std::runtime_error("openssl req failed: " + result.err);
+    return certificate;
+}
+
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("no free loopback port");
+    }
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string expectedBody(std::size_t size) {
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        body[i] = static_cast<char>(i % 251);
+    return body;
+}
+
+std::string RecordedRequest::header(std::string_view name) const {
+    for (const auto& [key, value] : headers)
+        if (lowerEquals(key, name))
+            return value;
+    return {};
+}
+
+bool RecordedRequest::hasHeader(std::string_view name) const {
+    return std::any_of(headers.begin(), headers.end(),
+                       [&](const auto& entry) { return lowerEquals(entry.first, name); });
+}
+
+HttpsTestServer::HttpsTestServer() : HttpsTestServer(Options{}) {}
+
+HttpsTestServer::HttpsTestServer(const Options& options)
+    : m_certificate(makeTestCertificate(m_dir.path(), options.certificateNames)),
+      m_recordDir(m_dir / "requests") {
+    std::filesystem::create_directories(m_recordDir);
+    const std::string portFile = m_dir / "port";
+    std::vector<std::string> argv = {MW_NET_TEST_PYTHON,
+                                     MW_NET_TEST_SERVER_SCRIPT,
+                                     "--cert",
+                                     m_certificate.certFile,
+                                     "--key",
+                                     m_certificate.keyFile,
+                                     "--record-dir",
+                                     m_recordDir,
+                                     "--port-file",
+                                     portFile,
+                                     "--port",
+                                     std::to_string(options.port),
+                                     "--user",
+                                     options.user,
+                                     "--password",
+                                     options.password};
+    if (options.refusingProxy)
+        argv.emplace_back("--refusing-proxy");
+    m_process = std::make_unique<Child>(argv);
+    const bool started =
+        waitUntil([&] { return exists(portFile) || !running(*m_process); }, 30) && exists(portFile);
+    if (!started)
+        throw std::runtime_error("https_test_server.py did not start");
+    m_port = static_cast<std::uint16_t>(std::stoi(readFile(portFile)));
+}
+
+HttpsTestServer::~HttpsTestServer() = default;
+
+std::vector<RecordedRequest> HttpsTestServer::requests() const {
+    std::vector<RecordedRequest> out;
+    for (const auto& name : recordNames(m_recordDir))
+        out.push_back(parseRecord(readFile(m_recordDir + "/" + name + ".head"),
+                                  readFile(m_recordDir + "/" + name + ".body")));
+    return out;
+}
+
+void HttpsTestServer::releaseHeldBodies() {
+    writeFile(m_recordDir + "/release", "");
+}
+
+std::size_t HttpsTestServer::requestCount() const {
+    return recordNames(m_recordDir).size();
+}
+
+bool HttpsTestServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+    return waitUntil([&] { return requestCount() >= count; }, timeout);
+}
+
+TinyProxy::TinyProxy() : TinyProxy(Options{}) {}
+
+TinyProxy::TinyProxy(const Options& options) {
+    // The port is free when chosen but may be taken before tinyproxy binds it (tests
+    // run in parallel): then tinyproxy ends and another port is tried.
+    for (int attempt = 0; attempt < 5 && !m_process; ++attempt)
+        start(options);
+    if (!m_process)
+        throw std::runtime_error("tinyproxy did not start");
+}
+
+void TinyProxy::start(const Options& options) {
+    m_port = freeLoopbackPort();
+    std::string config = "Port " + std::to_string(m_port) +
+                         "\n"
+                         "Listen 127.0.0.1\n"
+                         "Timeout 60\n"
+                         "LogFile \"" +
+                         (m_dir / "tinyproxy.log") +
+                         "\"\n"
+                         "LogLevel Info\n"
+                         "MaxClients 20\n"
+                         "Allow 127.0.0.1\n";
+    if (!options.user.empty())
+        config += "BasicAuth " + options.user + " " + options.password + "\n";
+    writeFile(m_dir / "tinyproxy.conf", config);
+    auto process = std::make_unique<Child>(
+        std::vector<std::string>{"tinyproxy", "-d", "-c", m_dir / "tinyproxy.conf"});
+    waitUntil([&] { return acceptsConnections(m_port) || !running(*process); }, 30);
+    if (running(*process) && acceptsConnections(m_port))
+        m_process = std::move(process);
+}
+
+TinyProxy::~TinyProxy() = default;
+
+std::string TinyProxy::log() const {
+    const std::string path = m_dir / "tinyproxy.log";
+    return exists(path) ? readFile(path) : std::string();
+}
+
+std::vector<std::string> TinyProxy::connects() const {
+    std::vector<std::string> targets;
+    const std::string text = log();
+    const std::string marker = ": CONNECT ";
+    for (auto pos = text.find(marker); pos != std::string::npos; pos = text.find(marker, pos)) {
+        pos += marker.size();
+        targets.push_back(text.substr(pos, text.find(' ', pos) - pos));
+    }
+    return targets;
+}
+
+bool TinyProxy::sawConnectTo(std::uint16_t port, std::chrono::milliseconds timeout) const {
+    const std::string suffix = ":" + std::to_string(port);
+    return waitUntil(
+        [&] {
+            const auto targets = connects();
+            return std::any_of(targets.begin(), targets.end(), [&](const std::string& target) {
+                return target.size() > suffix.size() &&
+                       target.compare(target.size() - suffix.size(), suffix.size(), suffix) == 0;
+            });
+        },
+        timeout);
+}
+
+} // namespace MW::Test
