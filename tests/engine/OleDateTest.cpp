@@ -55,6 +55,7 @@ TEST(OleDate, ParsesTheAcceptedFormsOnly) {
         EXPECT_FALSE(parse(bad)) << bad;
 }
 
+#ifndef _WIN32 // zone names the Windows C runtime does not read
 // Runs the test in the time zone `zone`, restoring the process's zone after it.
 class TimeZone {
 public:
@@ -111,5 +112,6 @@ TEST(Clock, OffsetsAreEastOfUtcAndFollowDaylightSavingTime) {
         EXPECT_EQ(formatMDY(MW::Clock::nowLocal()), "01/14/21");
     }
 }
+#endif
 
 } // namespace

@@ -21,6 +21,7 @@
 
 #include <memory>
 #include <string>
+#include <system_error>
 #include <windows.h>
 #include <winternl.h>
 
@@ -151,6 +152,12 @@ bool isEntryItself(const std::wstring& folderPath, HANDLE file, const std::wstri
                                   static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
+// Why a folder could not be opened, in the words of the system's messages.
+std::string openFailure(NTSTATUS status) {
+    const DWORD error = ::RtlNtStatusToDosError(status);
+    return std::system_category().message(static_cast<int>(error));
+}
+
 } // namespace
 
 std::size_t maxPathLength() {
@@ -204,35 +211,45 @@ bool CDirectory::open(const std::string& path) {
     // opened as itself and then refused. Asked by path first, for Wine's sake.
     const std::wstring wide = toWide(path);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return false;
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return fail(std::system_category().message(static_cast<int>(::GetLastError())));
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return fail("a symbolic link, not followed");
     const HANDLE handle = ::CreateFileW(
         wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return false;
+        return fail(std::system_category().message(static_cast<int>(::GetLastError())));
     m_pHandle = acceptFolder(handle, nullptr, m_nDevice);
     m_nMount = 0;
-    return m_pHandle != nullptr;
+    return m_pHandle != nullptr || fail("not a folder");
 }
 
 bool CDirectory::openSub(const CDirectory& parent, const char* name) {
     close();
     if (!parent.isOpen())
-        return false;
+        return fail(std::system_category().message(ERROR_INVALID_HANDLE));
     const SFolder* from = folderOf(parent.m_pHandle);
     const std::wstring wide = name == from->name.c_str() ? from->wideName : toWide(name);
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (!NT_SUCCESS(openRelative(from->handle, wide, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                 FILE_DIRECTORY_FILE, handle)))
-        return false;
+    const NTSTATUS status =
+        openRelative(from->handle, wide, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                     FILE_DIRECTORY_FILE, handle);
+    if (!NT_SUCCESS(status))
+        return fail(openFailure(status));
     if (!isEntryItself(from->finalPath, handle, wide)) {
         ::CloseHandle(handle);
-        return false;
+        return fail("a symbolic link, not followed");
     }
     m_pHandle = acceptFolder(handle, &parent.m_nDevice, m_nDevice);
     m_nMount = 0;
-    return m_pHandle != nullptr;
+    // Refused: a reparse point (a junction, a link, a mount point) or another volume.
+    return m_pHandle != nullptr || fail("a link or another volume, not entered");
+}
+
+bool CDirectory::fail(std::string reason) {
+    m_strFailure = std::move(reason);
+    return false;
 }
 
 void CDirectory::close() {
@@ -299,6 +316,9 @@ std::optional<SEntryInfo> CDirectory::stat(const char* name) const {
         info.ftLastWriteTime.dwLowDateTime));
     result.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     result.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    // A junction or a link to a folder; followed anyway, the handle is the folder.
+    result.linkToDirectory =
+        result.kind == EEntryKind::Link && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return result;
 }
 
@@ -340,6 +360,25 @@ bool CDirectory::remove(const char* name) const {
     }
     ::CloseHandle(file);
     return removed;
+}
+
+bool CDirectory::mayRemove(const char* name) const {
+    if (!m_pHandle)
+        return false;
+    const SFolder& folder = *folderOf(m_pHandle);
+    const std::wstring wide = name == folder.name.c_str() ? folder.wideName : toWide(name);
+    // Opening for deletion asks the file's and the folder's security, as remove()
+    // would, without deleting anything; a file held open is not refused here.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const NTSTATUS status =
+        openRelative(folder.handle, wide, DELETE | FILE_READ_ATTRIBUTES, 0, file);
+    if (!NT_SUCCESS(status))
+        return status == kSharingViolation;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool allowed =
+        describe(file, info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0;
+    ::CloseHandle(file);
+    return allowed;
 }
 
 } // namespace MW::Platform

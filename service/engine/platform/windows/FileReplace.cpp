@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <system_error>
 #include <windows.h>
 
 namespace MW::Platform {
@@ -36,6 +37,13 @@ private:
     std::wstring m_strPath;
 };
 
+// Temporary files are named ".mwtmp-<process id>-<counter>", as on Linux.
+constexpr std::wstring_view kTempPrefix = L".mwtmp-";
+
+SReplaceResult failed(EReplaceResult result, DWORD error) {
+    return {result, std::error_code(static_cast<int>(error), std::system_category())};
+}
+
 bool writeAll(HANDLE file, std::string_view content) {
     while (!content.empty()) {
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
@@ -49,9 +57,11 @@ bool writeAll(HANDLE file, std::string_view content) {
 
 } // namespace
 
-EReplaceResult replaceFile(const std::string& path, std::string_view content) {
+// newFileMode has no counterpart here: a new file takes the security its folder
+// passes on, which is how Windows grants access to a folder's files.
+SReplaceResult replaceFile(const std::string& path, std::string_view content, int /*newFileMode*/) {
     if (path.empty() || path.back() == '\\' || path.back() == '/')
-        return EReplaceResult::cannotCreate;
+        return failed(EReplaceResult::cannotCreate, ERROR_DIRECTORY);
     const std::wstring target = fsPath(path).wstring();
     const std::size_t slash = target.find_last_of(L"\\/");
     std::wstring directory = slash == std::wstring::npos ? L"." : target.substr(0, slash);
@@ -61,8 +71,10 @@ EReplaceResult replaceFile(const std::string& path, std::string_view content) {
     // A file we may not write stays as it is, as it would with a plain rewrite.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
-        return EReplaceResult::cannotCreate;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return failed(EReplaceResult::cannotCreate, ERROR_DIRECTORY);
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return failed(EReplaceResult::cannotCreate, ERROR_ACCESS_DENIED);
 
     // A short name beside the file, unique within this process and among processes.
     static std::atomic<unsigned> s_nCounter{0};
@@ -72,19 +84,19 @@ EReplaceResult replaceFile(const std::string& path, std::string_view content) {
         tempPath = directory;
         if (tempPath.back() != L'\\' && tempPath.back() != L'/')
             tempPath += L'\\';
-        tempPath += L".mwtmp-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+        tempPath += std::wstring(kTempPrefix) + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                     std::to_wstring(s_nCounter++);
         file = ::CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-            return EReplaceResult::cannotCreate;
+            return failed(EReplaceResult::cannotCreate, ::GetLastError());
     }
     if (file == INVALID_HANDLE_VALUE)
-        return EReplaceResult::cannotCreate;
+        return failed(EReplaceResult::cannotCreate, ERROR_FILE_EXISTS);
     CTempFile temp(file, tempPath);
 
     if (!writeAll(temp.handle(), content) || !::FlushFileBuffers(temp.handle()) || !temp.close())
-        return EReplaceResult::writeFailed;
+        return failed(EReplaceResult::writeFailed, ::GetLastError());
     // ReplaceFile keeps the old file's security, attributes and creation time, as
     // the rewrite in place did; a new file is simply moved into place.
     bool replaced = exists && ::ReplaceFileW(target.c_str(), temp.path().c_str(), nullptr,
@@ -93,9 +105,64 @@ EReplaceResult replaceFile(const std::string& path, std::string_view content) {
         replaced = ::MoveFileExW(temp.path().c_str(), target.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced)
-        return EReplaceResult::cannotCreate;
+        return failed(EReplaceResult::cannotCreate, ::GetLastError());
     temp.keep();
-    return EReplaceResult::ok;
+    return {};
+}
+
+namespace {
+
+// The process id in ".mwtmp-<pid>-<n>" (digits only); 0 when the name is not ours.
+DWORD tempFileOwner(std::wstring_view name) {
+    if (!name.starts_with(kTempPrefix))
+        return 0;
+    const std::wstring_view rest = name.substr(kTempPrefix.size());
+    const std::size_t dash = rest.find(L'-');
+    if (dash == 0 || dash == std::wstring_view::npos || dash + 1 == rest.size() || dash > 9 ||
+        rest.find_first_not_of(L"0123456789-") != std::wstring_view::npos ||
+        rest.find(L'-', dash + 1) != std::wstring_view::npos)
+        return 0;
+    return static_cast<DWORD>(std::stoul(std::wstring(rest.substr(0, dash))));
+}
+
+bool isRunning(DWORD pid) {
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        // Not ours to open: it exists; no such process: it does not.
+        return ::GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(process);
+    return running;
+}
+
+} // namespace
+
+std::size_t removeStaleTempFiles(const std::string& directory) {
+    std::wstring folder = fsPath(directory).wstring();
+    if (folder.empty())
+        return 0;
+    if (folder.back() != L'\\' && folder.back() != L'/')
+        folder += L'\\';
+    WIN32_FIND_DATAW found{};
+    const HANDLE search =
+        ::FindFirstFileExW((folder + std::wstring(kTempPrefix) + L"*").c_str(), FindExInfoBasic,
+                           &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    std::size_t removed = 0;
+    const DWORD self = ::GetCurrentProcessId();
+    do {
+        const DWORD pid = tempFileOwner(found.cFileName);
+        // A running process may be saving right now; our own saves are not.
+        if (pid == 0 || (pid != self && isRunning(pid)))
+            continue;
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+                0 &&
+            ::DeleteFileW((folder + found.cFileName).c_str()))
+            ++removed;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return removed;
 }
 
 } // namespace MW::Platform
