@@ -50,12 +50,15 @@ std::string pathTooLong() {
 // separator (the root itself excepted). Empty for a relative path: it would be
 // taken from the service's working directory, not from where it was typed.
 std::string normalisedRoot(const std::string& folder) {
-    const std::filesystem::path path(folder);
+    // Through fsPath and back as UTF-8: a narrow path on Windows is in the ANSI code
+    // page, which loses other characters. On Linux both are the bytes as given.
+    const std::filesystem::path path = Platform::fsPath(folder);
     if (!path.is_absolute())
         return {};
-    std::string normal = path.lexically_normal().string();
-    while (normal.size() > 1 && Platform::endsWithSeparator(normal) &&
-           normal.size() > path.root_path().string().size())
+    const std::u8string normalUtf8 = path.lexically_normal().u8string();
+    std::string normal(normalUtf8.begin(), normalUtf8.end());
+    const std::size_t rootSize = path.root_path().u8string().size();
+    while (normal.size() > 1 && Platform::endsWithSeparator(normal) && normal.size() > rootSize)
         normal.pop_back();
     return normal;
 }

@@ -117,11 +117,12 @@ TEST_F(CleanerTest, WindowsPassLogsAndListsLoweredNativePaths) {
         countLines("Current date: " + OleDate::formatMDY(Clock::nowLocal()) + " , Modify date: "),
         3u);
 
-    // A root given with a trailing separator, either kind, gets no second one.
+    // A root given with a trailing separator, either kind, loses it, and a '/' is
+    // made the native separator.
     runPass(m_strRoot + "\\", ".bak");
     runPass(m_strRoot + "/", ".bak");
-    EXPECT_EQ(countLines("Scanning !" + m_strRoot + "\\Work"), 2u);
-    EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/Work"), 1u);
+    EXPECT_EQ(countLines("Scanning !" + m_strRoot + "\\Work"), 3u);
+    EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/Work"), 0u);
     EXPECT_EQ(countLines("Scanning !" + m_strRoot + "\\\\"), 0u);
     EXPECT_EQ(countLines("Scanning !" + m_strRoot + "/\\"), 0u);
 }
