@@ -13,7 +13,9 @@ namespace MW::Test {
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/mwtest.XXXXXX";
+    // No dot in the name: a random ".0" in the path would make every file below
+    // it a numbered backup to the cleaning rules.
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/mwtest-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = pattern;

@@ -25,7 +25,7 @@ TempDir::TempDir() {
     const std::filesystem::path base = std::filesystem::temp_directory_path();
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path candidate = base / ("mwtest." + std::to_string(random()));
+        const std::filesystem::path candidate = base / ("mwtest-" + std::to_string(random()));
         std::error_code error;
         if (std::filesystem::create_directory(candidate, error)) {
             m_path = utf8(candidate);
