@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Morrowick needs to build, run and test, when missing.
+#   scripts/deps.sh           the Linux build, its tests and the package check
+#   scripts/deps.sh windows   the Windows build: mingw-w64 (posix threads) and Wine
 set -euo pipefail
 
 packages=(
@@ -16,6 +18,13 @@ packages=(
     scdoc lintian desktop-file-utils dpkg-dev fakeroot
     man-db
 )
+if [ "${1:-}" = windows ]; then
+    packages=(
+        g++-mingw-w64-x86-64-posix mingw-w64-tools
+        wine wine64
+        xz-utils
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
