@@ -1,5 +1,8 @@
 #include "CServiceLink.h"
 
+#include "Access.h"
+#include "AccessInterface.h"
+#include "Commands.h"
 #include "MorrowickInterfaces.h"
 #include "PreviewInterface.h"
 
@@ -42,7 +45,8 @@ CCtlError busError(const QString& what, const QDBusError& error) {
         message = name;
     else if (!name.isEmpty())
         message += QStringLiteral(" (%1)").arg(name);
-    return CCtlError(what + QStringLiteral(": ") + message, name);
+    return CCtlError(what + QStringLiteral(": ") + message, name,
+                     error.type() == QDBusError::AccessDenied ? kExitNotAllowed : kExitError);
 }
 
 SServiceLocation locateService(EBusChoice choice) {
@@ -74,6 +78,29 @@ CServiceLink::CServiceLink(EBusChoice choice) : m_location(locateService(choice)
 }
 
 CServiceLink::~CServiceLink() = default;
+
+void CServiceLink::requireChange() {
+    OrgMorrowickAccessInterface access(kService, kEnginePath, connection());
+    QDBusPendingReply<bool> reply = access.mayChange();
+    reply.waitForFinished();
+    if (reply.isError()) {
+        const QDBusError::ErrorType type = reply.error().type();
+        if (type == QDBusError::UnknownMethod || type == QDBusError::UnknownInterface ||
+            type == QDBusError::UnknownObject)
+            return; // an older service: the calls themselves will tell
+        throw busError(QStringLiteral("cannot ask the service for the right to change it"),
+                       reply.error());
+    }
+    if (reply.value())
+        return;
+    QString group = access.group();
+    if (access.lastError().isValid() || group.isEmpty())
+        group = QString::fromLatin1(Bus::kDefaultChangeGroup);
+    throw CCtlError(QStringLiteral("only root and members of the group \"%1\" may change the "
+                                   "%2 service")
+                        .arg(group, m_location.busName),
+                    QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"), kExitNotAllowed);
+}
 
 QDBusConnection CServiceLink::connection() const {
     return QDBusConnection(m_location.connectionName);

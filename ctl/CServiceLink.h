@@ -19,19 +19,23 @@ class OrgMorrowickPreviewInterface;
 
 namespace MW::Ctl {
 
-// A failure mwctl reports as one line and exit status 1. `name` is the bus error
-// name when the service (or the bus) refused, else empty.
+// A failure mwctl reports as one line and an exit status, 1 unless said. `name`
+// is the bus error name when the service (or the bus) refused, else empty.
 class CCtlError : public std::runtime_error {
 public:
-    explicit CCtlError(const QString& message, QString name = {})
-        : std::runtime_error(message.toStdString()), m_strName(std::move(name)) {}
+    explicit CCtlError(const QString& message, QString name = {}, int exitStatus = 1)
+        : std::runtime_error(message.toStdString()), m_strName(std::move(name)),
+          m_nExitStatus(exitStatus) {}
     const QString& name() const { return m_strName; }
+    int exitStatus() const { return m_nExitStatus; }
 
 private:
     QString m_strName;
+    int m_nExitStatus;
 };
 
-// "what: the error's message (its name)", on one line.
+// "what: the error's message (its name)", on one line. A refusal for want of
+// rights ends with status 4, like requireChange().
 CCtlError busError(const QString& what, const QDBusError& error);
 
 // Where the service is, or would be started.
@@ -61,6 +65,11 @@ public:
     OrgMorrowickIConfigInterface& config() { return *m_pConfig; }
     OrgMorrowickIMorrowickEventsInterface& events() { return *m_pEvents; }
     OrgMorrowickPreviewInterface& preview() { return *m_pPreview; }
+
+    // Throws CCtlError (exit status 4, the group named) when the service would
+    // refuse this user's changes. A service that cannot tell lets the calls
+    // themselves decide.
+    void requireChange();
 
     // StartTime as an OLE date. A `v` property's value travels as a variant inside
     // Set's variant, and the generated setter sends only one.

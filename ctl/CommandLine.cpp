@@ -82,7 +82,8 @@ QString usage() {
         "  --help                 this text\n"
         "  --version              the version\n"
         "\n"
-        "Exit status: 0 success; 1 error; 3 scan --wait left files undeleted.\n");
+        "Exit status: 0 success; 1 error; 3 scan --wait left files undeleted;\n"
+        "4 not allowed to change the service (not root, not in its group).\n");
 }
 
 } // namespace MW::Ctl

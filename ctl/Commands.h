@@ -9,6 +9,8 @@ namespace MW::Ctl {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitError = 1;
 inline constexpr int kExitFilesLeft = 3;
+// The service takes no changes from this user (not root, not in its group).
+inline constexpr int kExitNotAllowed = 4;
 
 int runStatus(const SCommandLine& line);
 int runSet(const SCommandLine& line);

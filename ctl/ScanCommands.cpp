@@ -42,6 +42,7 @@ int requestScan(const SCommandLine& line, CServiceLink& link) {
 
 int runScan(const SCommandLine& line) {
     CServiceLink link(line.bus);
+    link.requireChange();
     if (!line.wait)
         return requestScan(line, link);
 
@@ -74,6 +75,7 @@ int runScan(const SCommandLine& line) {
 
 int runPreview(const SCommandLine& line) {
     CServiceLink link(line.bus);
+    link.requireChange();
     auto& preview = link.preview();
     preview.setTimeout(kPreviewTimeoutMs);
     QDBusPendingReply<uint, qulonglong, uint, qulonglong, QString> reply = preview.previewScan();

@@ -112,6 +112,7 @@ int runSet(const SCommandLine& line) {
         printError(QStringLiteral("warning: ") + warning);
 
     CServiceLink link(line.bus);
+    link.requireChange();
     auto& config = link.config();
     const SSettingChanges& c = parsed.changes;
     const auto refused = [](const char* name) {
@@ -173,6 +174,7 @@ int runUndeleted(const SCommandLine& line) {
 
 int runResetCount(const SCommandLine& line) {
     CServiceLink link(line.bus);
+    link.requireChange();
     auto& config = link.config();
     checked(config, QStringLiteral("the service refused to reset the count"),
             [&] { config.setCleanedSpace(0); });

@@ -63,6 +63,7 @@ int main(int argc, char* argv[]) {
         return runCommand(line);
     } catch (const CCtlError& e) {
         reportError(line, QString::fromStdString(e.what()), e.name());
+        return e.exitStatus();
     } catch (const std::exception& e) {
         reportError(line, QString::fromStdString(e.what()), {});
     }

@@ -1,10 +1,14 @@
 #include "CServiceLink.h"
 
+#include "Access.h"
+#include "AccessProxy.h"
 #include "BusCalls.h"
 #include "Contract.h"
 #include "MorrowickProxies.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QList>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 
@@ -116,6 +120,32 @@ QString CServiceLink::UndeletedLog() {
 qint32 CServiceLink::ActivityState() {
     return Link::toInt32(readEngine(QStringLiteral("ActivityState")),
                          QStringLiteral("ActivityState"));
+}
+
+SServiceAccess CServiceLink::Access() {
+    if (!hasEngine())
+        throw CCallError(Link::kNoEngineText);
+    // Errors of a service that does not know the interface.
+    static const QList<QDBusError::ErrorType> kUnknown{
+        QDBusError::UnknownMethod, QDBusError::UnknownInterface, QDBusError::UnknownObject,
+        QDBusError::UnknownProperty};
+    OrgMorrowickAccessInterface access(m_owner, kEnginePath, m_bus);
+    access.setTimeout(Link::kCallTimeoutMs);
+    QDBusPendingReply<bool> reply = access.mayChange();
+    reply.waitForFinished();
+    if (reply.isError()) {
+        if (kUnknown.contains(reply.error().type()))
+            return {};
+        throw CCallError(Link::errorText(reply.reply()));
+    }
+    SServiceAccess result;
+    result.known = true;
+    result.mayChange = reply.value();
+    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath};
+    result.group = Link::toText(engine.get(OrgMorrowickAccessInterface::staticInterfaceName(),
+                                           QString::fromLatin1(Bus::kAccessGroup)),
+                                QString::fromLatin1(Bus::kAccessGroup));
+    return result;
 }
 
 std::unique_ptr<CConfigRef> CServiceLink::Config() {

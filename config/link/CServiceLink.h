@@ -12,6 +12,18 @@ class OrgMorrowickIMorrowickEventsInterface;
 
 namespace MW {
 
+// What the service lets this program do, asked after each connection.
+struct SServiceAccess {
+    // Whether the service takes this user's changes (settings, scans).
+    bool mayChange = true;
+    // The group whose members may change the service, as it reports it; empty
+    // when it does not check or did not say.
+    QString group;
+    // false for a service that does not answer the question (an older one):
+    // it is then treated as taking every change, as before.
+    bool known = false;
+};
+
 // The configurator's reference to the service's engine object and its event
 // subscription. The engine is looked for on the session bus first (a per-user
 // registration wins), then on the system bus; bus activation starts the service
@@ -37,6 +49,9 @@ public:
     qint32 UndeletedCount();
     QString UndeletedLog();
     qint32 ActivityState();
+    // Asks the service whether it takes this caller's changes. A service without
+    // the question gives the default answer; any other failure throws.
+    SServiceAccess Access();
     // Reads the engine's Config property: a reference to the Config object.
     std::unique_ptr<CConfigRef> Config();
 

@@ -47,6 +47,8 @@ public:
     std::unique_ptr<CConfigRef> AcquireConfig(bool showErrors);
     void LoadSettings(bool showErrors);
     void SaveSettings(bool showErrors);
+    // Whether the service refuses this user's changes (asked at each connection).
+    bool isReadOnly() const { return m_bReadOnly; }
 
     // Reactions to the service's events.
     void OnScanStarted();
@@ -100,6 +102,8 @@ private:
     void shutdown(int status, bool unadvise);
     void requestExit(int status);
     void reportCallFailure(const CCallError& error, bool showErrors);
+    void queryAccess(bool showErrors);
+    void setReadOnly(bool readOnly, const QString& group);
 
     CServiceLink m_link;
     CMWObserver m_observer;
@@ -115,6 +119,7 @@ private:
     std::optional<int> m_exitStatus;
     int m_nConnecting = 0;
     bool m_bHidingToTray = false;
+    bool m_bReadOnly = false;
 };
 
 } // namespace MW

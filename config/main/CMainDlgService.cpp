@@ -1,6 +1,7 @@
 // CMainDlg: the connection to the service, the settings transfers and the
 // reactions to the service's events.
 
+#include "Access.h"
 #include "CMainDlg.h"
 #include "COverviewDlg.h"
 #include "CSettingsDlg.h"
@@ -30,6 +31,7 @@ bool CMainDlg::ConnectService(bool showErrors) {
         shutdown(eES_ServiceUnreachable, false);
         return false;
     }
+    queryAccess(showErrors);
     LoadSettings(showErrors);
     m_overview->setEngine(&m_link);
     m_observer.UnadviseEngine();
@@ -60,6 +62,26 @@ void CMainDlg::reportCallFailure(const CCallError& error, bool showErrors) {
         ConnectService(showErrors);
 }
 
+void CMainDlg::queryAccess(bool showErrors) {
+    try {
+        const SServiceAccess access = m_link.Access();
+        setReadOnly(!access.mayChange, access.group.isEmpty()
+                                           ? QString::fromLatin1(Bus::kDefaultChangeGroup)
+                                           : access.group);
+    } catch (const CCallError& error) {
+        // Treated as before the question existed: the service decides at each write.
+        setReadOnly(false, QString());
+        reportCallFailure(error, showErrors);
+    }
+}
+
+void CMainDlg::setReadOnly(bool readOnly, const QString& group) {
+    m_bReadOnly = readOnly;
+    m_transfer->setReadOnly(readOnly);
+    m_settings->SetReadOnly(readOnly, group);
+    m_overview->SetReadOnly(readOnly);
+}
+
 void CMainDlg::LoadSettings(bool showErrors) {
     auto config = AcquireConfig(showErrors);
     if (!config)
@@ -74,6 +96,9 @@ void CMainDlg::LoadSettings(bool showErrors) {
 }
 
 void CMainDlg::SaveSettings(bool showErrors) {
+    // The service would refuse every write: none is attempted.
+    if (m_bReadOnly)
+        return;
     auto config = AcquireConfig(showErrors);
     if (!config)
         config = AcquireConfig(showErrors);

@@ -75,11 +75,19 @@ void COverviewDlg::SetCleanedSpace(const QString& text) {
 }
 
 void COverviewDlg::EnableScanButtons(bool enable) {
-    m_scanNowButton->setEnabled(enable);
-    m_resetButton->setEnabled(enable);
+    m_bButtonsEnabled = enable;
+    m_scanNowButton->setEnabled(enable && !m_bReadOnly);
+    m_resetButton->setEnabled(enable && !m_bReadOnly);
+}
+
+void COverviewDlg::SetReadOnly(bool readOnly) {
+    m_bReadOnly = readOnly;
+    EnableScanButtons(m_bButtonsEnabled);
 }
 
 void COverviewDlg::OnScanNow() {
+    if (m_bReadOnly)
+        return;
     if (!m_engine) {
         Messages::error(this, kScanUnavailable);
         emit reconnectRequested();
@@ -100,6 +108,8 @@ void COverviewDlg::OnScanNow() {
 }
 
 void COverviewDlg::OnResetCount() {
+    if (m_bReadOnly)
+        return;
     if (!m_engine) {
         Messages::error(this, kResetUnavailable);
         emit reconnectRequested();

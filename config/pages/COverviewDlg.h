@@ -30,6 +30,9 @@ public:
     void SetLastScan(const QString& text);
     void SetCleanedSpace(const QString& text);
     void EnableScanButtons(bool enable);
+    // The buttons stay disabled while read-only (the service takes no changes).
+    void SetReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_bReadOnly; }
 
     // The two commands; public so the keyboard rules and tests can run them.
     void OnScanNow();
@@ -58,6 +61,8 @@ private:
     QString m_strLastScan;
     QString m_strCleanedSpace;
     CServiceLink* m_engine = nullptr;
+    bool m_bButtonsEnabled = true; // as the scan state allows
+    bool m_bReadOnly = false;
 
     QLabel* m_banner = nullptr;
     QGroupBox* m_lastScanGroup = nullptr;

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,6 +106,8 @@ void CSettingsDlg::createControls() {
     m_timeEdit->setDisplayFormat(localeTimeFormat());
     m_timeEdit->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     m_proxyButton = new QPushButton(QStringLiteral("Set Proxy Settings"), this);
+    m_readOnlyNote = new QLabel(this);
+    m_readOnlyNote->hide();
 
     // Tab order follows the template: types, other types, folder, age, time, proxy.
     QWidget* previous = m_typeBoxes[0];
@@ -148,6 +151,8 @@ void CSettingsDlg::layoutControls() {
     place(m_timeGroup, du, 122, 195, 154, 34);
     place(m_timeEdit, du, 135, 208, 89, 13);
     place(m_proxyButton, du, 10, 215, 100, 14);
+    // Below everything else, in the page's last line.
+    place(m_readOnlyNote, du, 10, 230, 276, 9);
 }
 
 QRadioButton* CSettingsDlg::ageButton(int index) const {
@@ -220,7 +225,39 @@ QString CSettingsDlg::BuildFileTypes() {
 }
 
 void CSettingsDlg::EnableStartTime(bool enable) {
-    m_timeEdit->setEnabled(enable);
+    m_bStartTimeEnabled = enable;
+    m_timeEdit->setEnabled(enable && !m_bReadOnly);
+}
+
+QString CSettingsDlg::readOnlyText(const QString& group) {
+    return QStringLiteral("Only administrators and members of the group \u201C%1\u201D can change "
+                          "these settings.")
+        .arg(group);
+}
+
+void CSettingsDlg::SetReadOnly(bool readOnly, const QString& group) {
+    m_bReadOnly = readOnly;
+    const bool enable = !readOnly;
+    for (QCheckBox* box : m_typeBoxes)
+        box->setEnabled(enable);
+    for (QAbstractButton* button : m_ageButtons->buttons())
+        button->setEnabled(enable);
+    for (QWidget* control : {static_cast<QWidget*>(m_otherTypesEdit),
+                             static_cast<QWidget*>(m_folderEdit),
+                             static_cast<QWidget*>(m_browseButton),
+                             static_cast<QWidget*>(m_proxyButton)})
+        control->setEnabled(enable);
+    m_timeEdit->setEnabled(m_bStartTimeEnabled && enable);
+    const QString note = readOnly ? readOnlyText(group) : QString();
+    // One line in the page's width: a long group name makes the type smaller.
+    QFont type = font();
+    while (QFontMetrics(type).horizontalAdvance(note) > m_readOnlyNote->width() &&
+           type.pointSizeF() > 6.0)
+        type.setPointSizeF(type.pointSizeF() - 0.5);
+    m_readOnlyNote->setFont(type);
+    m_readOnlyNote->setText(note);
+    m_readOnlyNote->setToolTip(note);
+    m_readOnlyNote->setVisible(readOnly);
 }
 
 void CSettingsDlg::setStartTime(double oleDate) {

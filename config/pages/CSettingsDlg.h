@@ -42,6 +42,12 @@ public:
     void ApplyFileTypes(const QString& text);
     QString BuildFileTypes();
     void EnableStartTime(bool enable);
+    // For a user the service takes no changes from: every control that would
+    // change a setting is disabled (the values stay visible) and a note names
+    // `group`, whose members may change them.
+    void SetReadOnly(bool readOnly, const QString& group);
+    bool isReadOnly() const { return m_bReadOnly; }
+    static QString readOnlyText(const QString& group);
     // The stored start time, put into the picker with its date.
     void setStartTime(double oleDate);
     // The picker's date and time; also becomes the stored start time.
@@ -60,6 +66,7 @@ public:
     QTimeEdit* startTimeEdit() const { return m_timeEdit; }
     QPushButton* browseButton() const { return m_browseButton; }
     QPushButton* proxyButton() const { return m_proxyButton; }
+    QLabel* readOnlyNote() const { return m_readOnlyNote; }
 
     // Valid when the text names an existing directory (a link to one counts).
     static bool IsValidLocation(const QString& path);
@@ -92,6 +99,8 @@ private:
     QDate m_pickerDate = QDate::currentDate();
     qint32 m_nDeleteAge = 0;
     FileTypeFlags m_fileTypeChecked{};
+    bool m_bStartTimeEnabled = true; // as the scan state allows
+    bool m_bReadOnly = false;
 
     QLabel* m_banner = nullptr;
     QGroupBox* m_typesGroup = nullptr;
@@ -106,6 +115,7 @@ private:
     QGroupBox* m_timeGroup = nullptr;
     QTimeEdit* m_timeEdit = nullptr;
     QPushButton* m_proxyButton = nullptr;
+    QLabel* m_readOnlyNote = nullptr;
 };
 
 // The locale's time format without a time-zone part, for the start-time picker.

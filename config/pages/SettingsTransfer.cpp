@@ -74,7 +74,7 @@ void SettingsTransfer::load(CConfigRef& config, CServiceLink& engine, bool showE
             if (showErrors)
                 Messages::error(&m_settings, error.text());
         }
-        if (read) {
+        if (read && !m_bReadOnly) {
             config.setProxySysServer(proxy.m_strSysServer);
             config.setProxySysBypass(proxy.m_strSysBypass);
             config.setProxySysAccessType(proxy.m_dwSysAccessType);

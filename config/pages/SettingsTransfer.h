@@ -23,6 +23,8 @@ public:
     void load(CConfigRef& config, CServiceLink& engine, bool showErrors = true);
     // Pages to service.
     void save(CConfigRef& config);
+    // Read-only: load() leaves the service's copy of the system proxy alone.
+    void setReadOnly(bool readOnly) { m_bReadOnly = readOnly; }
 
 private:
     void copyProxyToContact();
@@ -30,6 +32,7 @@ private:
     COverviewDlg& m_overview;
     CSettingsDlg& m_settings;
     CContactUsDlg& m_contact;
+    bool m_bReadOnly = false;
 };
 
 } // namespace MW

@@ -1,5 +1,6 @@
 #include "CBusServer.h"
 
+#include "CAccessAdaptor.h"
 #include "CCallerAuth.h"
 #include "CConfigAdaptor.h"
 #include "CEngineAdaptor.h"
@@ -28,6 +29,7 @@ public:
         : m_connection(connection), m_engine(engine), m_auth(connection, std::move(auth)),
           m_engineAdaptor(connection, engine, m_auth),
           m_configAdaptor(connection, engine.getConfig(), m_auth),
+          m_accessAdaptor(connection, m_auth),
           m_pRelay(std::make_shared<CEventRelay>()), m_nCookie(engine.advise(m_pRelay)) {
         if (previewer)
             m_pPreviewAdaptor = std::make_unique<CPreviewAdaptor>(connection, *previewer, m_auth);
@@ -108,6 +110,7 @@ private:
     CCallerAuth m_auth;
     CEngineAdaptor m_engineAdaptor;
     CConfigAdaptor m_configAdaptor;
+    CAccessAdaptor m_accessAdaptor;
     std::shared_ptr<CEventRelay> m_pRelay;
     std::uint32_t m_nCookie = 0;
     std::unique_ptr<CPreviewAdaptor> m_pPreviewAdaptor;

@@ -1,8 +1,11 @@
 #pragma once
-// Puts the engine and its Config object on a D-Bus connection. All bus traffic
+// Puts the engine and its Config object on a D-Bus connection, with the access
+// check beside them. All bus traffic
 // happens on the thread that calls dispatch(); events fired on other threads are
 // queued and emitted there, because sdbus-c++ 1.2 connections are not safe to
 // use from two threads at once.
+
+#include "Access.h"
 
 #include <memory>
 #include <poll.h>
@@ -25,7 +28,7 @@ namespace MW::DBus {
 
 struct AuthOptions {
     bool enabled = false;            // on for the system bus, off for a per-user service
-    std::string group = "morrowick"; // members (and uid 0) may change things
+    std::string group = Bus::kDefaultChangeGroup; // members (and uid 0) may change things
 };
 
 class CBusServer {

@@ -86,13 +86,17 @@ CCallerAuth::CCallerAuth(sdbus::IConnection& connection, AuthOptions options)
 
 CCallerAuth::~CCallerAuth() = default;
 
-void CCallerAuth::requireWriter(const sdbus::Message* message) {
+bool CCallerAuth::mayChange(const sdbus::Message* message) {
     if (!m_options.enabled)
-        return;
+        return true;
     m_arrReleased.clear();
     const std::string sender = message ? message->getSender() : std::string();
     const auto credentials = sender.empty() ? std::nullopt : credentialsOf(sender);
-    if (credentials && mayWriteCached(*credentials))
+    return credentials && mayWriteCached(*credentials);
+}
+
+void CCallerAuth::requireWriter(const sdbus::Message* message) {
+    if (mayChange(message))
         return;
     throw sdbus::Error(Bus::kErrorAccessDenied, "Only root and members of the group \"" +
                                                     m_options.group + "\" may change the service.");

@@ -37,6 +37,10 @@ public:
     // Throws sdbus::Error(org.freedesktop.DBus.Error.AccessDenied) unless the
     // sender of `message` may write. Does nothing when the check is off.
     void requireWriter(const sdbus::Message* message);
+    // Whether the sender of `message` may write: the answer requireWriter acts on.
+    bool mayChange(const sdbus::Message* message);
+    // The group whose members may write; empty when the check is off.
+    std::string group() const { return m_options.enabled ? m_options.group : std::string(); }
 
     struct Credentials {
         uid_t uid = static_cast<uid_t>(-1);

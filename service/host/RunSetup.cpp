@@ -1,5 +1,7 @@
 #include "RunSetup.h"
 
+#include "Access.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -7,7 +9,7 @@
 namespace MW::Host {
 namespace {
 
-constexpr const char* kDefaultAuthGroup = "morrowick";
+constexpr const char* kDefaultAuthGroup = Bus::kDefaultChangeGroup;
 
 // XDG base directories count only when absolute.
 std::optional<std::string> absoluteVar(const EnvLookup& env, const std::string& name) {

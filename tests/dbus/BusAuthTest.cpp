@@ -111,6 +111,48 @@ TEST_F(BusAuth, WithTheCheckOnOnlyRootAndMembersMayWrite) {
     EXPECT_EQ(recorder.signals(), (std::vector<std::string>{"test", "test", "test"}));
 }
 
+// What org.morrowick.Access tells the caller `as`, next to what the writes
+// themselves meet: the two must agree for every kind of caller.
+TEST_F(BusAuth, MayChangeAnswersWhatTheWritesMeet) {
+    const std::vector<std::vector<std::string>> callers{
+        kNobody,
+        {},
+        {"setpriv", "--reuid=65534", "--regid=0", "--clear-groups"},
+        {"setpriv", "--reuid=65534", "--regid=65534", "--groups=0"},
+        {"setpriv", "--reuid=65534", "--regid=65534", "--groups=65534"}};
+    const auto mayChange = [&](const std::vector<std::string>& as) {
+        const auto r = busctl(m_bus, {"call", kService, kEngine, "org.morrowick.Access", "mayChange"},
+                              as);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    const auto group = [&] {
+        return busctl(m_bus, {"get-property", kService, kEngine, "org.morrowick.Access", "Group"},
+                      kNobody)
+            .out;
+    };
+    for (const bool enabled : {true, false}) {
+        start(enabled);
+        for (const auto& as : callers) {
+            const std::string answer = mayChange(as);
+            const int refused = refusedWrites(as);
+            const bool writer = !enabled || as.empty() || (as != kNobody && as != callers[4]);
+            EXPECT_EQ(answer, writer ? "b true\n" : "b false\n")
+                << ::testing::PrintToString(as) << " enabled " << enabled;
+            EXPECT_EQ(refused, writer ? 0 : static_cast<int>(everyWrite().size()))
+                << ::testing::PrintToString(as) << " enabled " << enabled;
+        }
+        EXPECT_EQ(group(), enabled ? "s \"" + m_strGroup + "\"\n" : "s \"\"\n");
+        m_pLoop.reset();
+    }
+    // A group that does not exist admits root alone.
+    m_pLoop = std::make_unique<CServerLoop>(m_bus.address(), m_engine,
+                                            MW::DBus::AuthOptions{true, "mw-no-such-group"});
+    EXPECT_EQ(mayChange({}), "b true\n");
+    EXPECT_EQ(mayChange(callers[3]), "b false\n");
+    EXPECT_EQ(refusedWrites(callers[3]), static_cast<int>(everyWrite().size()));
+}
+
 // The match rules the daemon holds for the connection that owns `name`.
 std::vector<std::string> matchRulesOf(const TestBus& bus, const std::string& name) {
     const auto owner = busctl(bus, {"call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
