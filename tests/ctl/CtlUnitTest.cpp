@@ -1,13 +1,16 @@
 // mwctl's pure parts: the command line, the set arguments, the texts it shows,
 // the preview file, and the bash completion.
 
+#include "CServiceLink.h"
 #include "CommandLine.h"
+#include "Commands.h"
 #include "Format.h"
 #include "PreviewFile.h"
 #include "Process.h"
 #include "SetArguments.h"
 #include "TempDir.h"
 
+#include <QDBusError>
 #include <QDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -132,6 +135,21 @@ TEST(CtlSetArguments, EveryMistakeIsReportedAndGoodValuesAreNormalised) {
     EXPECT_EQ(parseSetArguments({"folder="}, "/").errors, QStringList({"folder is empty"}));
     // An empty type list is a choice: no standard type.
     EXPECT_EQ(parseSetArguments({"types="}, "/").changes.fileTypes, "");
+}
+
+// A refusal for want of rights (from a service that cannot be asked first)
+// ends like the refusal mwctl finds out itself: status 4; anything else with 1.
+TEST(CtlBusError, AccessDeniedEndsWithFourOtherRefusalsWithOne) {
+    const CCtlError denied =
+        busError(QStringLiteral("the service refused to change age"),
+                 QDBusError(QDBusError::AccessDenied, QStringLiteral("Only root may.")));
+    EXPECT_EQ(denied.exitStatus(), kExitNotAllowed);
+    EXPECT_STREQ(denied.what(), "the service refused to change age: Only root may. "
+                                "(org.freedesktop.DBus.Error.AccessDenied)");
+    EXPECT_EQ(denied.name(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
+    EXPECT_EQ(busError(QStringLiteral("x"), QDBusError(QDBusError::NoReply, QStringLiteral("late")))
+                  .exitStatus(),
+              kExitError);
 }
 
 TEST(CtlPreviewFile, LinesAreSplitAtTheFirstTwoTabsOnly) {

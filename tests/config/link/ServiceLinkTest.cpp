@@ -5,7 +5,10 @@
 #include "ServiceEnvironment.h"
 #include "Spin.h"
 
+#include <QDBusConnection>
+#include <QDBusError>
 #include <QElapsedTimer>
+#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -154,5 +157,65 @@ TEST_F(LinkTest, AHungServiceFailsTheCallAfterTheTimeOutNotTheBusDefault) {
     EXPECT_LT(elapsed, 20000);
 }
 
+TEST_F(LinkTest, ThePerUserServiceTakesEveryChangeOfItsUser) {
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    const SServiceAccess access = link.Access();
+    EXPECT_TRUE(access.known);
+    EXPECT_TRUE(access.mayChange);
+    EXPECT_EQ(access.group, QString()) << "a session service does not check";
+}
+
+// Serves an object at the engine's path under the service's name, as a service
+// from before the access question would: it knows nothing of org.morrowick.Access.
+class COlderService : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+public slots:
+    int UndeletedCount() { return 0; }
+};
+
+TEST(LinkToAnOlderService, AServiceWithoutTheQuestionTakesChangesAsBefore) {
+    ServiceEnvironment service(ServiceEnvironment::Options{false});
+    service.applyToProcess();
+    // Its own thread, so that its answers come while the link waits for them.
+    QThread thread;
+    thread.start();
+    bool registered = false;
+    auto* older = new COlderService;
+    older->moveToThread(&thread);
+    QDBusConnection bus = QDBusConnection::connectToBus(
+        QString::fromStdString(service.address()), QStringLiteral("older-service"));
+    QMetaObject::invokeMethod(
+        older,
+        [&] {
+            registered = bus.registerObject(QStringLiteral("/org/morrowick/Morrowick"), older,
+                                            QDBusConnection::ExportAllSlots) &&
+                         bus.registerService(QStringLiteral("org.morrowick.Service"));
+        },
+        Qt::BlockingQueuedConnection);
+    ASSERT_TRUE(registered) << bus.lastError().message().toStdString();
+    {
+        CServiceLink link;
+        ASSERT_TRUE(link.createEngine());
+        const SServiceAccess access = link.Access();
+        EXPECT_FALSE(access.known);
+        EXPECT_TRUE(access.mayChange);
+    }
+    QMetaObject::invokeMethod(
+        older,
+        [&] {
+            bus.unregisterObject(QStringLiteral("/org/morrowick/Morrowick"));
+            delete older;
+        },
+        Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+    QDBusConnection::disconnectFromBus(QStringLiteral("older-service"));
+}
+
 } // namespace
 } // namespace MW::Test
+
+#include "ServiceLinkTest.moc"

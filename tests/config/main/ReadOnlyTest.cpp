@@ -10,6 +10,7 @@
 #include "MessageBoxes.h"
 #include "QtPrint.h"
 #include "Screenshots.h"
+#include "SetCallMonitor.h"
 #include "Spin.h"
 #include "TestBus.h"
 
@@ -59,37 +60,6 @@ private:
     gid_t m_gid;
     std::vector<gid_t> m_groups;
     bool m_bOk = false;
-};
-
-// dbus-monitor on the bus, writing every Set call it sees to a file.
-class SetCallMonitor {
-public:
-    SetCallMonitor(const std::string& address, const std::string& file) : m_strFile(file) {
-        m_pChild = std::make_unique<Child>(std::vector<std::string>{
-            "sh", "-c",
-            "exec dbus-monitor --address \"$0\" "
-            "\"type='method_call',interface='org.freedesktop.DBus.Properties',member='Set'\" "
-            "> \"$1\" 2>&1",
-            address, file});
-        // The monitor announces itself with the name it lost on becoming one.
-        m_bReady = waitUntil([&] { return readFile(m_strFile).find("NameLost") != std::string::npos; });
-    }
-    bool ready() const { return m_bReady; }
-    // The Set calls seen so far.
-    int sets() const {
-        const std::string seen = readFile(m_strFile);
-        int count = 0;
-        for (auto at = seen.find("member=Set"); at != std::string::npos;
-             at = seen.find("member=Set", at + 1))
-            ++count;
-        return count;
-    }
-    std::string text() const { return readFile(m_strFile); }
-
-private:
-    std::string m_strFile;
-    std::unique_ptr<Child> m_pChild;
-    bool m_bReady = false;
 };
 
 class ReadOnlyView : public ::testing::Test {
