@@ -6,6 +6,7 @@
 #include "CMainDlg.h"
 #include "COverviewDlg.h"
 #include "CSettingsDlg.h"
+#include "CTrayNotificationDlg.h"
 #include "E2eSupport.h"
 #include "MessageBoxes.h"
 #include "QtPrint.h"
@@ -22,6 +23,8 @@
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -75,6 +78,13 @@ protected:
         m_strFolder = m_dir / "Plans";
         for (const auto& d : {m_dir / "home", m_dir / "state", m_strFolder})
             ::mkdir(d.c_str(), 0755);
+        // A file a scan must leave (no write bit), for the notification.
+        const std::string kept = m_strFolder + "/kept.bak";
+        writeFile(kept, "old");
+        const timespec old[2] = {{::time(nullptr) - 400L * 86400, 0},
+                                 {::time(nullptr) - 400L * 86400, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, kept.c_str(), old, 0), 0);
+        ::chmod(kept.c_str(), 0444);
         TestBus::Options options;
         options.type = "system";
         m_pBus = std::make_unique<TestBus>(options);
@@ -208,6 +218,10 @@ TEST_F(ReadOnlyView, ShowsTheValuesFollowsEventsAndWritesNothing) {
     // after its end.
     scanAsRoot();
     EXPECT_EQ(enabledControls(), 0);
+    // The scan had to leave a file: the notification appears as for a writer.
+    EXPECT_TRUE(spinUntil([&] { return m_pDialog->notification().isVisible(); }));
+    m_pDialog->tabs()->setCurrentWidget(&m_pDialog->overview());
+    EXPECT_FALSE(saveScreenshot(m_pDialog.get(), QStringLiteral("readonly-overview")).isEmpty());
     // The test event still arrives.
     ASSERT_EQ(busctl(m_pBus->address(), {"call", kName, kEngine, kEngineIface, "fireEvent", "i", "4"})
                   .status,
