@@ -8,9 +8,9 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
-#include <QList>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QList>
 
 namespace MW {
 namespace {
