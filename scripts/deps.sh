@@ -10,7 +10,7 @@ packages=(
     libsdbus-c++-dev libsdbus-c++-bin libsystemd-dev
     libgtest-dev googletest
     dbus-daemon dbus-bin libglib2.0-bin util-linux systemd
-    time
+    time tzdata
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
     libcurl4-openssl-dev tinyproxy openssl python3
     xvfb xauth librsvg2-bin
@@ -36,6 +36,16 @@ if ((${#missing[@]})); then
     sudo_cmd=()
     [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # Another installation may hold the package manager's locks (a second leg of
+    # the tests, an unattended upgrade): wait for it rather than fail. apt waits
+    # for the dpkg lock by itself with DPkg::Lock::Timeout; the lock of the
+    # package lists has no such option, so the update is retried.
+    apt_wait=(-o DPkg::Lock::Timeout=600)
+    for attempt in $(seq 60); do
+        "${sudo_cmd[@]}" apt-get "${apt_wait[@]}" update -qq && break
+        [ "$attempt" -lt 60 ] || exit 1
+        echo "apt-get update failed (the package lists may be locked); trying again in 10 s" >&2
+        sleep 10
+    done
+    "${sudo_cmd[@]}" apt-get "${apt_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -1,6 +1,7 @@
 // CServiceLink and CConfigRef against the real mwservice on a private bus.
 
 #include "CServiceLink.h"
+#include "LocalClock.h"
 #include "QtPrint.h"
 #include "ServiceEnvironment.h"
 #include "Spin.h"
@@ -46,9 +47,12 @@ TEST_F(LinkTest, EveryConfigPropertyRoundTripsWithItsContractType) {
     config->setScanFolder(folder);
     config->setFileTypes(QStringLiteral(".bak,.dwl"));
     config->setOtherFileTypes(QStringLiteral(".tmp"));
-    config->setStartTime(46364.375); // 9:00 on a day in December 2026
+    // The service keeps the time of day and gives it its next due date: the date
+    // that round-trips is the one the schedule gives.
+    const DueTime due = dueTimeAhead(3);
+    config->setStartTime(due.oleDate);
     config->setDeleteAge(3);
-    config->setLastScan(QStringLiteral("12/07/26"));
+    config->setLastScan(QStringLiteral("07/04/99"));
     config->setCleanedSpace(5'000'000'000ull);
     config->setContactName(QStringLiteral("Zoë"));
     config->setContactEmail(QStringLiteral("zoe@example.org"));
@@ -65,9 +69,9 @@ TEST_F(LinkTest, EveryConfigPropertyRoundTripsWithItsContractType) {
     EXPECT_EQ(again->ScanFolder(), folder);
     EXPECT_EQ(again->FileTypes(), QStringLiteral(".bak,.dwl"));
     EXPECT_EQ(again->OtherFileTypes(), QStringLiteral(".tmp"));
-    EXPECT_DOUBLE_EQ(again->StartTime(), 46364.375);
+    EXPECT_DOUBLE_EQ(again->StartTime(), due.oleDate);
     EXPECT_EQ(again->DeleteAge(), 3);
-    EXPECT_EQ(again->LastScan(), QStringLiteral("12/07/26"));
+    EXPECT_EQ(again->LastScan(), QStringLiteral("07/04/99"));
     EXPECT_EQ(again->CleanedSpace(), 5'000'000'000ull);
     EXPECT_EQ(again->ContactName(), QStringLiteral("Zoë"));
     EXPECT_EQ(again->ContactEmail(), QStringLiteral("zoe@example.org"));
@@ -80,7 +84,8 @@ TEST_F(LinkTest, EveryConfigPropertyRoundTripsWithItsContractType) {
     EXPECT_EQ(again->ProxySysAccessType(), 3u);
     // What other clients see is the same: the values went through the bus.
     EXPECT_EQ(service.getConfig("CleanedSpace"), "t 5000000000");
-    EXPECT_EQ(service.getConfig("StartTime").rfind("v d 46364.", 0), 0u);
+    const std::string day = "v d " + std::to_string(static_cast<long>(due.oleDate));
+    EXPECT_EQ(service.getConfig("StartTime").rfind(day, 0), 0u) << service.getConfig("StartTime");
 }
 
 TEST_F(LinkTest, WithoutAnEngineEveryCallFailsWithTheFixedText) {

@@ -26,7 +26,7 @@ TEST_F(MainWindow, StartsConnectedWithTheServicesValuesInItsPages) {
     ASSERT_TRUE(service.setConfig("ScanFolder", "s", drawings.path()));
     ASSERT_TRUE(service.setConfig("ContactName", "s", "Zoë Brandt"));
     ASSERT_TRUE(service.setConfig("ContactEmail", "s", "zoe@example.org"));
-    ASSERT_TRUE(service.setConfig("LastScan", "s", "12/07/26"));
+    ASSERT_TRUE(service.setConfig("LastScan", "s", "07/04/99"));
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5368709120"));
 
     auto dialog = start();
@@ -44,7 +44,7 @@ TEST_F(MainWindow, StartsConnectedWithTheServicesValuesInItsPages) {
     EXPECT_EQ(dialog->settings().GetFolder(), QString::fromStdString(drawings.path()));
     EXPECT_EQ(dialog->contact().GetName(), QStringLiteral("Zoë Brandt"));
     EXPECT_EQ(dialog->contact().GetEmail(), QStringLiteral("zoe@example.org"));
-    EXPECT_EQ(dialog->overview().lastScanLabel()->text(), QStringLiteral("12/07/26"));
+    EXPECT_EQ(dialog->overview().lastScanLabel()->text(), QStringLiteral("07/04/99"));
     EXPECT_EQ(dialog->overview().cleanedSpaceLabel()->text(), QStringLiteral("5120.00"));
     EXPECT_EQ(dialog->overview().engine(), &dialog->link());
     EXPECT_TRUE(dialog->observer().isAdvised());

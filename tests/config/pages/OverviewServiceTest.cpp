@@ -87,7 +87,7 @@ TEST_F(OverviewTest, ScanNowFollowsTheTotalLiveAndTheButtonsReturnWhenItEnds) {
 TEST_F(OverviewTest, ResetCountShowsZeroAtOnceAndTheServiceReadsZero) {
     ASSERT_TRUE(service.activate());
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5000000000"));
-    ASSERT_TRUE(service.setConfig("LastScan", "s", "12/07/26"));
+    ASSERT_TRUE(service.setConfig("LastScan", "s", "07/04/99"));
     PagesHarness pages;
     ASSERT_TRUE(pages.link.createEngine());
     pages.load();

@@ -113,7 +113,8 @@ TEST_F(SettingsPageTest, FileTypeBoxesFollowTheTextAndBuildItBack) {
 TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffers) {
     int changes = 0;
     QObject::connect(&page, &CSettingsDlg::settingsChanged, [&] { ++changes; });
-    const double stored = toOleDate(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+    // A date long past: the page keeps whatever date it was given.
+    const double stored = toOleDate(QDateTime(QDate(1999, 7, 4), QTime(9, 0)));
     page.setStartTime(stored);
     EXPECT_EQ(page.startTimeEdit()->time(), QTime(9, 0));
 
@@ -125,7 +126,7 @@ TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffe
     moveFocus(page.startTimeEdit(), page.proxyButton());
     EXPECT_EQ(changes, 1);
     // The picker's date is the stored one; only the time of day changed.
-    EXPECT_EQ(fromOleDate(page.storedStartTime()), QDateTime(QDate(2026, 12, 8), QTime(13, 30)));
+    EXPECT_EQ(fromOleDate(page.storedStartTime()), QDateTime(QDate(1999, 7, 4), QTime(13, 30)));
 
     // Changed and set back before the focus leaves: nothing to say.
     page.startTimeEdit()->setTime(QTime(15, 0));
@@ -142,7 +143,7 @@ TEST_F(SettingsPageTest, ScreenshotOfTheSettingsTab) {
     page.ApplyFileTypes(".bak,.dwl,.dwl2,.rvt");
     page.SetOtherFileTypes(QStringLiteral(".tmp,.old"));
     page.SetDeleteAge(2);
-    page.setStartTime(toOleDate(QDateTime(QDate(2026, 12, 8), QTime(21, 15))));
+    page.setStartTime(toOleDate(QDateTime(QDate(1999, 7, 4), QTime(21, 15))));
     page.resize(page.sizeHint());
     showActive(&page);
     const QString path = saveScreenshot(&page, QStringLiteral("pages_settings"));

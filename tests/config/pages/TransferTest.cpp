@@ -1,5 +1,6 @@
 // Loading and saving every setting between the pages and the real service.
 
+#include "LocalClock.h"
 #include "MessageBoxes.h"
 #include "PageTestSupport.h"
 #include "PagesHarness.h"
@@ -18,6 +19,14 @@
 
 namespace MW::Test {
 namespace {
+
+QTime timeOf(const DueTime& due) {
+    return QTime(due.hour, due.minute);
+}
+
+QDateTime localDateTime(const DueTime& due) {
+    return QDateTime(QDate(due.date.year, due.date.month, due.date.day), timeOf(due));
+}
 
 class TransferTest : public ServiceTest {
 protected:
@@ -39,8 +48,11 @@ TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     s.fileTypeBox(9)->click();
     s.SetOtherFileTypes(QStringLiteral(" .tmp, .old "));
     s.ageButton(3)->click();
-    s.setStartTime(toOleDate(QDateTime(QDate(2026, 12, 8), QTime(9, 0))));
-    s.startTimeEdit()->setTime(QTime(21, 45));
+    // Two times of day hours away from now: the schedule's date for each is fixed.
+    const DueTime shown = dueTimeAhead(3);
+    const DueTime picked = dueTimeAhead(5);
+    s.setStartTime(shown.oleDate);
+    s.startTimeEdit()->setTime(timeOf(picked));
     CProxyDlg& proxy = s.proxyDlg();
     proxy.m_bUseProxy = true;
     proxy.m_strServer = QStringLiteral("proxy.example.org");
@@ -57,8 +69,9 @@ TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     EXPECT_EQ(config("FileTypes"), "s \".bak,.rfa,.fzb\"");
     EXPECT_EQ(config("OtherFileTypes"), "s \" .tmp, .old \"") << "as typed";
     EXPECT_EQ(config("DeleteAge"), "i 3");
-    EXPECT_EQ(fromOleDate(pages.link.Config()->StartTime()),
-              QDateTime(QDate(2026, 12, 8), QTime(21, 45)));
+    // The page sends its date with the picked time; the service gives that time
+    // of day its next due date.
+    EXPECT_EQ(fromOleDate(pages.link.Config()->StartTime()), localDateTime(picked));
     // The page writes -1 for true; the service keeps a boolean and reads back 1.
     EXPECT_EQ(config("ProxyUsage"), "i 1");
     EXPECT_EQ(config("ProxyServer"), "s \"proxy.example.org\"");
@@ -85,8 +98,9 @@ TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
     ASSERT_TRUE(service.setConfig("FileTypes", "s", ".dwl2"));
     ASSERT_TRUE(service.setConfig("OtherFileTypes", "s", ".tmp"));
     ASSERT_TRUE(service.setConfig("DeleteAge", "i", "42"));
-    pages.link.Config()->setStartTime(46364.8125); // 19:30
-    ASSERT_TRUE(service.setConfig("LastScan", "s", "12/07/26"));
+    const DueTime due = dueTimeAhead(3);
+    pages.link.Config()->setStartTime(due.oleDate);
+    ASSERT_TRUE(service.setConfig("LastScan", "s", "07/04/99"));
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5242879"));
     ASSERT_TRUE(service.setConfig("ProxyServer", "s", "proxy.example.org"));
     ASSERT_TRUE(service.setConfig("ProxyPort", "s", " 8080x"));
@@ -104,7 +118,7 @@ TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
     EXPECT_EQ(s.otherTypesEdit()->text(), ".tmp");
     for (int i = 0; i <= 5; ++i)
         EXPECT_FALSE(s.ageButton(i)->isChecked()) << i;
-    EXPECT_EQ(s.startTimeEdit()->time(), QTime(19, 30));
+    EXPECT_EQ(s.startTimeEdit()->time(), timeOf(due));
     EXPECT_TRUE(s.startTimeEdit()->isEnabled());
     EXPECT_TRUE(s.proxyDlg().m_bUseProxy);
     EXPECT_EQ(s.proxyDlg().m_strPort, " 8080x");
@@ -112,20 +126,22 @@ TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
     EXPECT_EQ(pages.contact->proxyPort(), 8080);
     EXPECT_EQ(pages.contact->nameEdit()->text(), "Ann");
     EXPECT_EQ(pages.contact->emailEdit()->text(), "ann@example.org");
-    EXPECT_EQ(pages.overview->lastScanLabel()->text(), "12/07/26");
+    EXPECT_EQ(pages.overview->lastScanLabel()->text(), "07/04/99");
     EXPECT_EQ(pages.overview->cleanedSpaceLabel()->text(), "5.00");
     EXPECT_TRUE(pages.overview->scanNowButton()->isEnabled());
 
     pages.save();
     EXPECT_EQ(config("DeleteAge"), "i -1");
     EXPECT_EQ(config("FileTypes"), "s \".dwl,.dwl2\"");
-    EXPECT_DOUBLE_EQ(pages.link.Config()->StartTime(), 46364.8125) << "the picker kept the date";
+    EXPECT_DOUBLE_EQ(pages.link.Config()->StartTime(), due.oleDate) << "the picker kept the date";
     EXPECT_EQ(config("ProxyUsage"), "i 1");
 }
 
 TEST_F(TransferTest, ChangingTheTimeSendsEverySettingAtOnceSettingItBackSendsNothing) {
     ScratchDir scratch;
-    pages.link.Config()->setStartTime(46364.375); // 9:00
+    const DueTime start = dueTimeAhead(3);
+    const DueTime later = dueAt((start.hour + 1) % 24, start.minute);
+    pages.link.Config()->setStartTime(start.oleDate);
     pages.load();
     CSettingsDlg& s = *pages.settings;
     pages.tabs.setCurrentWidget(&s);
@@ -138,16 +154,15 @@ TEST_F(TransferTest, ChangingTheTimeSendsEverySettingAtOnceSettingItBackSendsNot
     EXPECT_NE(config("DeleteAge"), "i 5");
 
     // Changed and set back before the focus leaves: nothing is sent.
-    s.startTimeEdit()->setTime(QTime(10, 0));
-    s.startTimeEdit()->setTime(QTime(9, 0));
+    s.startTimeEdit()->setTime(timeOf(later));
+    s.startTimeEdit()->setTime(timeOf(start));
     moveFocus(s.startTimeEdit(), s.proxyButton());
     EXPECT_EQ(pages.saves, 0);
 
-    s.startTimeEdit()->setTime(QTime(10, 0));
+    s.startTimeEdit()->setTime(timeOf(later));
     moveFocus(s.startTimeEdit(), s.proxyButton());
     EXPECT_EQ(pages.saves, 1);
-    EXPECT_EQ(fromOleDate(pages.link.Config()->StartTime()),
-              QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+    EXPECT_EQ(fromOleDate(pages.link.Config()->StartTime()), localDateTime(later));
     EXPECT_EQ(config("DeleteAge"), "i 5");
     EXPECT_EQ(config("FileTypes"), "s \".bak\"");
     EXPECT_EQ(config("ScanFolder"), "s \"" + scratch.path().toStdString() + "\"");
