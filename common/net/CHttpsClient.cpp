@@ -4,7 +4,7 @@
 #include "Messages.h"
 #include "ProxyBypass.h"
 #include "SystemProxy.h"
-#include "Utf.h"
+#include "Text.h"
 
 #include <array>
 
@@ -13,7 +13,6 @@ namespace {
 
 using Cxx::Network::Exception::CNetworkException;
 namespace Messages = Cxx::Network::Messages;
-namespace Detail = Cxx::Network::Detail;
 
 constexpr std::uint32_t kNamedProxy = 3;
 // The platform gives up on an unreachable host after this long; a GUI thread waits here.
@@ -22,7 +21,7 @@ constexpr long kConnectTimeoutSeconds = 30;
 constexpr int kMaxAuthenticationRounds = 8;
 
 std::string utf8Or(const std::u16string& text, const char* failure) {
-    auto utf8 = Detail::toUtf8(text);
+    auto utf8 = utf16ToUtf8Strict(text);
     if (!utf8)
         throw CNetworkException(failure);
     return std::move(*utf8);
@@ -112,7 +111,7 @@ CHttpsClient::CHttpsClient(const std::u16string& userAgent, const std::u16string
     std::u16string proxy;
     std::u16string bypass;
     if (!proxyServer.empty() && proxyPort != 0) {
-        proxy = proxyServer + u":" + Detail::toUtf16(std::to_string(proxyPort)).value();
+        proxy = proxyServer + u":" + utf8ToUtf16(std::to_string(proxyPort));
         bypass = u"<local>";
         accessType = kNamedProxy;
     } else if (!noSystemProxy) {
@@ -163,7 +162,7 @@ void CHttpsClient::open(std::uint32_t accessType, const std::string& proxy,
 void CHttpsClient::SendRequest(const std::u16string& path,
                                Cxx::Network::Http::HttpClient::IParametersSet* parameters,
                                const std::u16string& headers) {
-    const auto method = Detail::toUtf8(m_method);
+    const auto method = utf16ToUtf8Strict(m_method);
     const std::string verb = method ? upper(*method) : std::string();
     if (verb != "GET" && verb != "POST")
         throw CNetworkException(Messages::kBadMethod);
@@ -172,7 +171,7 @@ void CHttpsClient::SendRequest(const std::u16string& path,
     m_transfer->followChallenges(false);
     m_lastStatus = 0;
     CURL* easy = m_transfer->easy();
-    auto target = Detail::toUtf8(path);
+    auto target = utf16ToUtf8Strict(path);
     if (!easy || !target)
         throw CNetworkException(Messages::kCreateRequest);
     // Every request starts without credentials, as a new request of the platform does.
@@ -189,7 +188,7 @@ void CHttpsClient::SendRequest(const std::u16string& path,
     const std::string url =
         "https://" + (ipv6 ? "[" + m_host + "]" : m_host) + ":" + std::to_string(m_port) + *target;
     // The bypass decision is per host: curl has no "<local>".
-    const Detail::CProxyBypass bypass(m_bypass);
+    const Cxx::Network::Detail::CProxyBypass bypass(m_bypass);
     const std::string proxy = bypass.goesDirect(m_host) ? std::string() : m_proxy;
     // Always set both, so the environment's proxy variables cannot override the choice.
     if (curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) != CURLE_OK ||
@@ -210,7 +209,7 @@ void CHttpsClient::SendRequest(const std::u16string& path,
         const char* data = parameters->GetData(size);
         body.assign(data, size);
     }
-    const auto extra = Detail::toUtf8(headers);
+    const auto extra = utf16ToUtf8Strict(headers);
     if (!extra)
         throw CNetworkException(Messages::kSendRequest);
     std::vector<std::string> lines;

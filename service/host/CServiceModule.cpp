@@ -31,6 +31,7 @@ const char* busName(EBusType bus) {
 
 CServiceModule::CServiceModule(RunSetup setup)
     : m_setup(std::move(setup)), m_journal(!m_setup.serviceMode),
+      m_cleaner(*CSettings::getInstance(), *CLog::getInstance()),
       m_power([this](bool suspending) { suspending ? suspendSequence() : resumeSequence(); }) {}
 
 CServiceModule::~CServiceModule() {
