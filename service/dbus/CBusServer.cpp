@@ -77,7 +77,13 @@ public:
         if (m_pPreviewAdaptor)
             m_pPreviewAdaptor->deliver();
         const bool blocked = writeBacklog(m_connection.getEventLoopPollData());
-        for (const auto& event : m_pRelay->take(blocked ? 0 : kMaxEventsPerDispatch)) {
+        const CEventRelay::Batch batch = m_pRelay->take(blocked ? 0 : kMaxEventsPerDispatch);
+        try {
+            m_configAdaptor.emitChanged(batch.changedProperties);
+        } catch (const sdbus::Error& e) {
+            logWrite("CBusServer::dispatch(): " + e.getMessage());
+        }
+        for (const auto& event : batch.events) {
             try {
                 m_engineAdaptor.emit(event);
             } catch (const sdbus::Error& e) {
@@ -85,6 +91,8 @@ public:
             }
         }
     }
+
+    Common::IObserver& propertyObserver() { return *m_pRelay; }
 
     bool connectionAlive() {
         try {
@@ -137,6 +145,9 @@ void CBusServer::dispatch() {
 }
 bool CBusServer::connectionAlive() {
     return m_pImpl->connectionAlive();
+}
+Common::IObserver& CBusServer::propertyObserver() {
+    return m_pImpl->propertyObserver();
 }
 
 } // namespace MW::DBus

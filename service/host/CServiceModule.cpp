@@ -166,6 +166,8 @@ void CServiceModule::serviceBody() {
     }
     settings->subscribe(eSE_StartTimeChanged, &m_cleaner);
     settings->subscribe(eSE_ScanNow, &m_cleaner);
+    // Clients hear of every change from here on, the schedule's own included.
+    settings->subscribePropertyChanges(&m_pBusServer->propertyObserver());
     m_cleaner.setEventDispatcher(m_pMorrowick.get());
     if (m_setup.scanPauseMs)
         m_cleaner.setScanPause(std::chrono::milliseconds(*m_setup.scanPauseMs));
@@ -177,6 +179,8 @@ void CServiceModule::stopSequence() {
     if (m_bStopped)
         return;
     m_bStopped = true;
+    // The bus server goes after the loop; the record may stay (a stuck cleaner).
+    CSettings::getInstance()->unsubscribePropertyChanges(&m_pBusServer->propertyObserver());
     // The cleaner ends first, so that nothing touches the settings record or the
     // log after they are destroyed below. A cleaner stuck in a hung file-system
     // call must not cost the settings: they are saved without it, and everything
