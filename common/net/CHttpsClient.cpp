@@ -15,8 +15,6 @@ using Cxx::Network::Exception::CNetworkException;
 namespace Messages = Cxx::Network::Messages;
 
 constexpr std::uint32_t kNamedProxy = 3;
-// The platform gives up on an unreachable host after this long; a GUI thread waits here.
-constexpr long kConnectTimeoutSeconds = 30;
 // A proxy or server alternating 401 and 407 for ever must not keep the caller here.
 constexpr int kMaxAuthenticationRounds = 8;
 
@@ -150,7 +148,6 @@ void CHttpsClient::open(std::uint32_t accessType, const std::string& proxy,
         validHost(m_host) && m_transfer->openConnection() &&
         (easy = m_transfer->easy()) != nullptr &&
         curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.c_str()) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds) == CURLE_OK &&
         // What the platform speaks by default; NTLM needs HTTP/1.1 too.
         curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK;
     if (!ok) {
@@ -196,11 +193,34 @@ void CHttpsClient::SendRequest(const std::u16string& path,
         curl_easy_setopt(easy, CURLOPT_NOPROXY, bypass.noProxyList().c_str()) != CURLE_OK)
         throw CNetworkException(Messages::kCreateRequest);
 
+    // Every phase is bound (see CTransferLimits): curl's low-speed rule ends a
+    // request that gets less than a byte a second, silence included, and the total
+    // bound one that trickles just above it or never ends.
+    const Cxx::Network::Http::HttpClient::CTransferLimits& limits = m_limits;
+    if (curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(limits.connect.count())) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stall.count())) !=
+            CURLE_OK)
+        throw CNetworkException(Messages::kCreateRequest);
+    // One bound for the whole exchange: every round of a handshake and the body.
+    m_transfer->setDeadline(std::chrono::steady_clock::now() + limits.total);
+
+    // A CA file replaces the system's authorities: curl would otherwise still trust
+    // everything in its CA folder besides the file.
     const bool relax = m_tls.relaxCertificateChecks;
+    const bool ownCa = !m_tls.caFile.empty();
+    const std::string& systemFile = m_transfer->systemCaFile();
+    const std::string& systemFolder = m_transfer->systemCaFolder();
     if (curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, relax ? 0L : 1L) != CURLE_OK ||
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, relax ? 0L : 2L) != CURLE_OK ||
         curl_easy_setopt(easy, CURLOPT_CAINFO,
-                         m_tls.caFile.empty() ? nullptr : m_tls.caFile.c_str()) != CURLE_OK)
+                         ownCa                ? m_tls.caFile.c_str()
+                         : systemFile.empty() ? nullptr
+                                              : systemFile.c_str()) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_CAPATH,
+                         ownCa || systemFolder.empty() ? nullptr : systemFolder.c_str()) !=
+            CURLE_OK)
         throw CNetworkException(Messages::kSecurityFlags);
 
     std::string body;
