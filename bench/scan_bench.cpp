@@ -9,8 +9,8 @@
 //   scan_bench find ROOT ARGS...             runs find ROOT ARGS... as a child
 //   scan_bench floor ROOT                    the pass's system calls, nothing else
 
-#include "CScanCycle.h"
 #include "CLog.h"
+#include "CScanCycle.h"
 #include "CSettings.h"
 #include "CleaningRules.h"
 

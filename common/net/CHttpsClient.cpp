@@ -144,12 +144,11 @@ void CHttpsClient::open(std::uint32_t accessType, const std::string& proxy,
     m_bypass = named ? bypass : std::string();
 
     CURL* easy = nullptr;
-    const bool ok =
-        validHost(m_host) && m_transfer->openConnection() &&
-        (easy = m_transfer->easy()) != nullptr &&
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.c_str()) == CURLE_OK &&
-        // What the platform speaks by default; NTLM needs HTTP/1.1 too.
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK;
+    const bool ok = validHost(m_host) && m_transfer->openConnection() &&
+                    (easy = m_transfer->easy()) != nullptr &&
+                    curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.c_str()) == CURLE_OK &&
+                    // What the platform speaks by default; NTLM needs HTTP/1.1 too.
+                    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK;
     if (!ok) {
         m_transfer->closeSession();
         throw CNetworkException(Messages::kConnect);

@@ -29,8 +29,8 @@ public:
         : m_connection(connection), m_engine(engine), m_auth(connection, std::move(auth)),
           m_engineAdaptor(connection, engine, m_auth),
           m_configAdaptor(connection, engine.getConfig(), m_auth),
-          m_accessAdaptor(connection, m_auth),
-          m_pRelay(std::make_shared<CEventRelay>()), m_nCookie(engine.advise(m_pRelay)) {
+          m_accessAdaptor(connection, m_auth), m_pRelay(std::make_shared<CEventRelay>()),
+          m_nCookie(engine.advise(m_pRelay)) {
         if (previewer)
             m_pPreviewAdaptor = std::make_unique<CPreviewAdaptor>(connection, *previewer, m_auth);
     }

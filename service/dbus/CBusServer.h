@@ -31,7 +31,7 @@ class IObserver;
 namespace MW::DBus {
 
 struct AuthOptions {
-    bool enabled = false;            // on for the system bus, off for a per-user service
+    bool enabled = false; // on for the system bus, off for a per-user service
     std::string group = Bus::kDefaultChangeGroup; // members (and uid 0) may change things
 };
 

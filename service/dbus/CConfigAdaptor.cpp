@@ -22,9 +22,9 @@ CConfigAdaptor::~CConfigAdaptor() {
 void CConfigAdaptor::emitChanged(std::uint32_t dispIds) {
     // In DispId order, the order of the contract.
     static const char* const kNames[] = {
-        nullptr,        "ScanFolder",   "FileTypes",    "OtherFileTypes", "StartTime",
-        "DeleteAge",    "LastScan",     "CleanedSpace", "ContactName",    "ContactEmail",
-        "ProxyServer",  "ProxyPort",    "ProxyUsage",   "ProxySysUsage",  "ProxySysServer",
+        nullptr,          "ScanFolder",        "FileTypes",    "OtherFileTypes", "StartTime",
+        "DeleteAge",      "LastScan",          "CleanedSpace", "ContactName",    "ContactEmail",
+        "ProxyServer",    "ProxyPort",         "ProxyUsage",   "ProxySysUsage",  "ProxySysServer",
         "ProxySysBypass", "ProxySysAccessType"};
     static_assert(std::size(kNames) == DispId::ProxySysAccessType + 1);
     std::vector<std::string> names;

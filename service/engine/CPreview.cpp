@@ -33,8 +33,7 @@ SPreviewTotals CPreview::run(const SPassInputs& inputs, const std::atomic<bool>&
         std::remove(partial.c_str());
         throw CContractError(Bus::kErrorFailed,
                              stop.load() ? "The service stopped during the preview."
-                                         : "The preview file " + m_strFile +
-                                               " cannot be written.");
+                                         : "The preview file " + m_strFile + " cannot be written.");
     }
     SPreviewTotals totals = list.totals();
     totals.file = m_strFile;

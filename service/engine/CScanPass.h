@@ -21,10 +21,10 @@ class CUndeletedList;
 
 // What one pass works on, prepared from the settings as a scan starts.
 struct SPassInputs {
-    std::string folder;     // the root, as stored
-    std::string types;      // Rules::prepareTypeList
-    std::string others;     // Rules::prepareOtherList
-    double minimumAge = 0;  // in days
+    std::string folder;    // the root, as stored
+    std::string types;     // Rules::prepareTypeList
+    std::string others;    // Rules::prepareOtherList
+    double minimumAge = 0; // in days
 };
 
 // Told of each file a pass deleted, before the pass logs the deletion.

@@ -40,7 +40,9 @@ public:
     std::string getFileTypes() const { return get(m_strFileTypes); }
     void setFileTypes(const std::string& v) { change(m_strFileTypes, v, DispId::FileTypes); }
     std::string getOtherFileTypes() const { return get(m_strOtherFileTypes); }
-    void setOtherFileTypes(const std::string& v) { change(m_strOtherFileTypes, v, DispId::OtherFileTypes); }
+    void setOtherFileTypes(const std::string& v) {
+        change(m_strOtherFileTypes, v, DispId::OtherFileTypes);
+    }
     double getStartTime() const { return get(m_dtStartTime); }
     EDateStatus getStartTimeStatus() const { return get(m_eStartTimeStatus); }
     // Stores a different start time and notifies eSE_StartTimeChanged; an equal
@@ -61,7 +63,9 @@ public:
     std::string getContactName() const { return get(m_strContactName); }
     void setContactName(const std::string& v) { change(m_strContactName, v, DispId::ContactName); }
     std::string getContactEmail() const { return get(m_strContactEmail); }
-    void setContactEmail(const std::string& v) { change(m_strContactEmail, v, DispId::ContactEmail); }
+    void setContactEmail(const std::string& v) {
+        change(m_strContactEmail, v, DispId::ContactEmail);
+    }
     std::string getProxyServer() const { return get(m_strProxyServer); }
     void setProxyServer(const std::string& v) { change(m_strProxyServer, v, DispId::ProxyServer); }
     std::string getProxyPort() const { return get(m_strProxyPort); }
@@ -71,11 +75,17 @@ public:
     bool getProxySysUsage() const { return get(m_bProxySysUsage); }
     void setProxySysUsage(bool v) { change(m_bProxySysUsage, v, DispId::ProxySysUsage); }
     std::string getProxySysServer() const { return get(m_strProxySysServer); }
-    void setProxySysServer(const std::string& v) { change(m_strProxySysServer, v, DispId::ProxySysServer); }
+    void setProxySysServer(const std::string& v) {
+        change(m_strProxySysServer, v, DispId::ProxySysServer);
+    }
     std::string getProxySysBypass() const { return get(m_strProxySysBypass); }
-    void setProxySysBypass(const std::string& v) { change(m_strProxySysBypass, v, DispId::ProxySysBypass); }
+    void setProxySysBypass(const std::string& v) {
+        change(m_strProxySysBypass, v, DispId::ProxySysBypass);
+    }
     std::uint32_t getProxySysAccessType() const { return get(m_nProxySysAccessType); }
-    void setProxySysAccessType(std::uint32_t v) { change(m_nProxySysAccessType, v, DispId::ProxySysAccessType); }
+    void setProxySysAccessType(std::uint32_t v) {
+        change(m_nProxySysAccessType, v, DispId::ProxySysAccessType);
+    }
 
     // Run-time fields.
     std::string getSettingsPath() const { return get(m_strSettingsPath); }

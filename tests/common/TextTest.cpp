@@ -41,8 +41,8 @@ TEST(Text, StrictConversionsRefuseWhatTheLenientOnesPatch) {
         EXPECT_EQ(utf8ToUtf16Strict(bad), std::nullopt) << bad;
         EXPECT_NE(utf8ToUtf16(bad).find(u'\xFFFD'), std::u16string::npos) << bad;
     }
-    for (const std::u16string& bad : {std::u16string{0xD800, u'x'}, std::u16string{0xDC00},
-                                     std::u16string{u'a', 0xD83D}}) {
+    for (const std::u16string& bad :
+         {std::u16string{0xD800, u'x'}, std::u16string{0xDC00}, std::u16string{u'a', 0xD83D}}) {
         EXPECT_EQ(utf16ToUtf8Strict(bad), std::nullopt);
         EXPECT_NE(utf16ToUtf8(bad).find("\xEF\xBF\xBD"), std::string::npos);
     }

@@ -73,29 +73,29 @@ CSignalRecorder::CSignalRecorder(const std::string& address, bool properties)
     m_pProxy->finishRegistration();
     if (properties)
         m_pConfigProxy->registerSignalHandler(
-        "org.freedesktop.DBus.Properties", "PropertiesChanged", [this](sdbus::Signal& signal) {
-            // Read in place, so the properties keep the order the signal lists them in.
-            std::string iface;
-            signal >> iface;
-            std::string text = "changed:";
-            std::size_t count = 0;
-            if (signal.enterContainer("{sv}")) {
-                while (signal.enterDictEntry("sv")) {
-                    std::string name;
-                    sdbus::Variant value;
-                    signal >> name >> value;
-                    signal.exitDictEntry();
-                    text += (count++ ? " " : "") + name + "=" + variantText(value);
+            "org.freedesktop.DBus.Properties", "PropertiesChanged", [this](sdbus::Signal& signal) {
+                // Read in place, so the properties keep the order the signal lists them in.
+                std::string iface;
+                signal >> iface;
+                std::string text = "changed:";
+                std::size_t count = 0;
+                if (signal.enterContainer("{sv}")) {
+                    while (signal.enterDictEntry("sv")) {
+                        std::string name;
+                        sdbus::Variant value;
+                        signal >> name >> value;
+                        signal.exitDictEntry();
+                        text += (count++ ? " " : "") + name + "=" + variantText(value);
+                    }
+                    signal.clearFlags();
+                    signal.exitContainer();
                 }
-                signal.clearFlags();
-                signal.exitContainer();
-            }
-            std::vector<std::string> invalidated;
-            signal >> invalidated;
-            if (iface != kIConfig || !invalidated.empty() || count == 0)
-                text = "bad:" + text;
-            add(text);
-        });
+                std::vector<std::string> invalidated;
+                signal >> invalidated;
+                if (iface != kIConfig || !invalidated.empty() || count == 0)
+                    text = "bad:" + text;
+                add(text);
+            });
     m_pConfigProxy->finishRegistration();
     m_pConnection->enterEventLoopAsync();
 }

@@ -189,16 +189,15 @@ TEST_F(BusServer, EveryClientHearsOfEachPropertyThatChangesWhoeverChangedIt) {
     settings->storeStartTime(45294.4375);
     ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= 6; }));
     EXPECT_EQ(set("StartTime", {"v", "s", "not a date"}).status, 1); // refused: no change
-    settings->setUndeletedCount(4); // not a Config property
+    settings->setUndeletedCount(4);                                  // not a Config property
     settings->setContactEmail("a@example.com");
     ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= 8; }));
-    EXPECT_EQ(recorder.signals(),
-              (std::vector<std::string>{"changed:ScanFolder=/srv/a", "changed:DeleteAge=3",
-                                        "changed:ProxyUsage=0",
-                                        "changed:ProxySysAccessType=4294967295",
-                                        "changed:LastScan=03/04/25", "scanFinished",
-                                        "changed:StartTime=<45294.437500>",
-                                        "changed:ContactEmail=a@example.com"}));
+    EXPECT_EQ(
+        recorder.signals(),
+        (std::vector<std::string>{
+            "changed:ScanFolder=/srv/a", "changed:DeleteAge=3", "changed:ProxyUsage=0",
+            "changed:ProxySysAccessType=4294967295", "changed:LastScan=03/04/25", "scanFinished",
+            "changed:StartTime=<45294.437500>", "changed:ContactEmail=a@example.com"}));
 }
 
 TEST_F(BusServer, AFloodOfChangesIsToldAsItsLatestValues) {
@@ -237,7 +236,7 @@ TEST(EventRelay, PropertyChangesAreMarkedAndTakenWithTheEventsAfterThem) {
         changed(MW::DispId::CleanedSpace);
     changed(MW::DispId::LastScan);
     relay.scanFinished();
-    relay.update(MW::eSE_ScanNow);              // not a property
+    relay.update(MW::eSE_ScanNow);               // not a property
     changed(MW::DispId::ProxySysAccessType + 1); // no such property
     // A bus that takes nothing now keeps everything.
     auto batch = relay.take(0);

@@ -230,11 +230,12 @@ TEST(Scan, EveryClientHearsOfEachSettingThatChangesWhoeverChangedIt) {
     EXPECT_NEAR(std::stod(startTime.substr(value + 15)), due.oleDate, 1e-6) << startTime;
 
     // The service's own changes during a scan: the date is heard before scanFinished.
-    ASSERT_EQ(busctl(s.bus.address(), {"call", kName, kEngine, kEngineIface, "scanNow"}).status,
-              0);
-    ASSERT_TRUE(waitUntil([&] { return findLine(lines(), "/org/morrowick/Morrowick: "
-                                                         "org.morrowick.IMorrowickEvents."
-                                                         "scanFinished ()") >= 0; }));
+    ASSERT_EQ(busctl(s.bus.address(), {"call", kName, kEngine, kEngineIface, "scanNow"}).status, 0);
+    ASSERT_TRUE(waitUntil([&] {
+        return findLine(lines(), "/org/morrowick/Morrowick: "
+                                 "org.morrowick.IMorrowickEvents."
+                                 "scanFinished ()") >= 0;
+    }));
     const auto all = lines();
     const int finished = findLine(all, "/org/morrowick/Morrowick: org.morrowick."
                                        "IMorrowickEvents.scanFinished ()");

@@ -178,14 +178,12 @@ TEST_F(NetHttpsClient, ACaFileReplacesTheSystemAuthorities) {
             ::mount(store.path().c_str(), "/etc/ssl/certs", nullptr, MS_BIND, nullptr) != 0)
             return;
         isolated = true;
-        withSystem = failureOf([&] {
-            tlsClient(server.port(), {})->SendRequest(u"/system", nullptr, u"");
-        });
+        withSystem =
+            failureOf([&] { tlsClient(server.port(), {})->SendRequest(u"/system", nullptr, u""); });
         CTlsOptions tls;
         tls.caFile = other.certFile;
-        withOtherFile = failureOf([&] {
-            tlsClient(server.port(), tls)->SendRequest(u"/other", nullptr, u"");
-        });
+        withOtherFile =
+            failureOf([&] { tlsClient(server.port(), tls)->SendRequest(u"/other", nullptr, u""); });
     }).join();
     if (!isolated)
         GTEST_SKIP() << "no private mount namespace here";

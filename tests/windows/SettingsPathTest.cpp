@@ -3,9 +3,9 @@
 // page and cannot open the file; a settings file that cannot be opened is
 // replaced by the defaults, so that mistake would lose the user's settings.
 
-#include "CUndeletedList.h"
 #include "CLog.h"
 #include "CSettings.h"
+#include "CUndeletedList.h"
 #include "Files.h"
 #include "TempDir.h"
 

@@ -91,11 +91,10 @@ std::vector<std::string> recordNames(const std::string& directory) {
 TestCertificate makeTestCertificate(const std::string& directory, const std::string& altNames,
                                     const std::string& subject) {
     TestCertificate certificate{directory + "/cert.pem", directory + "/key.pem"};
-    const auto result =
-        runCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj", subject,
-                    "-addext", "subjectAltName=" + altNames, "-keyout",
-                    certificate.keyFile, "-out", certificate.certFile});
+    const auto result = runCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj",
+                                    subject, "-addext", "subjectAltName=" + altNames, "-keyout",
+                                    certificate.keyFile, "-out", certificate.certFile});
     if (result.status != 0)
         throw std::runtime_error("openssl req failed: " + result.err);
     return certificate;
