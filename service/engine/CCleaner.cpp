@@ -102,7 +102,7 @@ bool CCleaner::stop(milliseconds timeout) {
     m_hTimer.requestStop();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     if (started()) {
-        std::unique_lock lock(m_endMutex);
+        std::unique_lock lock(m_stateMutex);
         if (!m_endSignal.wait_until(lock, deadline, [this] { return m_bEnded; }))
             return false;
         lock.unlock();
@@ -124,7 +124,7 @@ void CCleaner::stop() {
 
 void CCleaner::update(std::int32_t code) {
     {
-        std::lock_guard lock(m_requestMutex);
+        std::lock_guard lock(m_stateMutex);
         if (m_bBusy.load()) {
             // A request during a cycle is dropped: the cycle arms the timer when it
             // ends. Once clients were told the scan finished, they may ask again
@@ -158,7 +158,7 @@ void CCleaner::run() {
         }
         runScan();
     }
-    std::lock_guard lock(m_endMutex);
+    std::lock_guard lock(m_stateMutex);
     m_bEnded = true;
     m_endSignal.notify_all();
 }
@@ -197,7 +197,7 @@ void CCleaner::runScan() {
     }
     scan.recordDate();
     {
-        std::lock_guard lock(m_requestMutex);
+        std::lock_guard lock(m_stateMutex);
         m_bFinishing = true;
     }
     scan.finish();
@@ -207,7 +207,7 @@ void CCleaner::runScan() {
     bool scanNow = false;
     bool startTime = false;
     {
-        std::lock_guard lock(m_requestMutex);
+        std::lock_guard lock(m_stateMutex);
         m_bBusy.store(false);
         m_bFinishing = false;
         std::swap(scanNow, m_bKeptScanNow);

@@ -87,13 +87,13 @@ private:
     std::atomic<std::int64_t> m_nScanPauseMs{5000};
     std::atomic<bool> m_bBusy{false};
     std::atomic<bool> m_bStop{false};
+    // Guards the request flags and the end flag below.
+    std::mutex m_stateMutex;
     // From scanFinished to the end of the scan: requests are kept, not dropped.
-    std::mutex m_requestMutex;
     bool m_bFinishing = false;
     bool m_bKeptScanNow = false;
     bool m_bKeptStartTime = false;
-    // Set when run() returns.
-    std::mutex m_endMutex;
+    // Set, and signalled, when run() returns.
     std::condition_variable m_endSignal;
     bool m_bEnded = false;
     // Held by a scan from its start to its end and by a preview throughout, so
