@@ -9,8 +9,8 @@
 //   scan_bench find ROOT ARGS...             runs find ROOT ARGS... as a child
 //   scan_bench floor ROOT                    the pass's system calls, nothing else
 
-#include "CCleaner.h"
 #include "CLog.h"
+#include "CScanCycle.h"
 #include "CSettings.h"
 #include "CleaningRules.h"
 
@@ -120,14 +120,15 @@ int scan(const std::string& root, const std::string& log) {
     settings->setFileTypes(kFileTypes);
     settings->setDeleteAge(MW::eDA_Week);
     CCountingDispatcher dispatcher;
-    MW::CCleaner cleaner;
-    cleaner.setEventDispatcher(&dispatcher);
+    MW::CScanCycle cycle(*settings, *MW::CLog::getInstance(), &dispatcher);
+    const std::atomic<bool> stop{false};
 
     const auto start = SteadyClock::now();
-    cleaner.openUndeletedList();
-    const std::string types = MW::Rules::prepareTypeList(settings->getFileTypes(), "");
-    cleaner.scanFolder(root, types, MW::Rules::prepareOtherList(""), settings->getDeleteAgeSpan());
-    cleaner.closeUndeletedList();
+    cycle.openList();
+    const MW::SPassInputs inputs{root, MW::Rules::prepareTypeList(settings->getFileTypes(), ""),
+                                 MW::Rules::prepareOtherList(""), settings->getDeleteAgeSpan()};
+    cycle.clean(inputs, stop);
+    cycle.closeList();
     MW::CLog::getInstance()->close(); // the buffered entries reach the file
     report(start, selfPeakRss());
     std::fprintf(stderr, "scan: %ld files deleted, %llu bytes\n", dispatcher.deleted(),

@@ -4,7 +4,7 @@
 #include "Messages.h"
 #include "ProxyBypass.h"
 #include "SystemProxy.h"
-#include "Utf.h"
+#include "Text.h"
 
 #include <array>
 
@@ -13,16 +13,13 @@ namespace {
 
 using Cxx::Network::Exception::CNetworkException;
 namespace Messages = Cxx::Network::Messages;
-namespace Detail = Cxx::Network::Detail;
 
 constexpr std::uint32_t kNamedProxy = 3;
-// The platform gives up on an unreachable host after this long; a GUI thread waits here.
-constexpr long kConnectTimeoutSeconds = 30;
 // A proxy or server alternating 401 and 407 for ever must not keep the caller here.
 constexpr int kMaxAuthenticationRounds = 8;
 
 std::string utf8Or(const std::u16string& text, const char* failure) {
-    auto utf8 = Detail::toUtf8(text);
+    auto utf8 = utf16ToUtf8Strict(text);
     if (!utf8)
         throw CNetworkException(failure);
     return std::move(*utf8);
@@ -112,7 +109,7 @@ CHttpsClient::CHttpsClient(const std::u16string& userAgent, const std::u16string
     std::u16string proxy;
     std::u16string bypass;
     if (!proxyServer.empty() && proxyPort != 0) {
-        proxy = proxyServer + u":" + Detail::toUtf16(std::to_string(proxyPort)).value();
+        proxy = proxyServer + u":" + utf8ToUtf16(std::to_string(proxyPort));
         bypass = u"<local>";
         accessType = kNamedProxy;
     } else if (!noSystemProxy) {
@@ -147,13 +144,11 @@ void CHttpsClient::open(std::uint32_t accessType, const std::string& proxy,
     m_bypass = named ? bypass : std::string();
 
     CURL* easy = nullptr;
-    const bool ok =
-        validHost(m_host) && m_transfer->openConnection() &&
-        (easy = m_transfer->easy()) != nullptr &&
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.c_str()) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds) == CURLE_OK &&
-        // What the platform speaks by default; NTLM needs HTTP/1.1 too.
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK;
+    const bool ok = validHost(m_host) && m_transfer->openConnection() &&
+                    (easy = m_transfer->easy()) != nullptr &&
+                    curl_easy_setopt(easy, CURLOPT_USERAGENT, m_userAgent.c_str()) == CURLE_OK &&
+                    // What the platform speaks by default; NTLM needs HTTP/1.1 too.
+                    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK;
     if (!ok) {
         m_transfer->closeSession();
         throw CNetworkException(Messages::kConnect);
@@ -163,7 +158,7 @@ void CHttpsClient::open(std::uint32_t accessType, const std::string& proxy,
 void CHttpsClient::SendRequest(const std::u16string& path,
                                Cxx::Network::Http::HttpClient::IParametersSet* parameters,
                                const std::u16string& headers) {
-    const auto method = Detail::toUtf8(m_method);
+    const auto method = utf16ToUtf8Strict(m_method);
     const std::string verb = method ? upper(*method) : std::string();
     if (verb != "GET" && verb != "POST")
         throw CNetworkException(Messages::kBadMethod);
@@ -172,7 +167,7 @@ void CHttpsClient::SendRequest(const std::u16string& path,
     m_transfer->followChallenges(false);
     m_lastStatus = 0;
     CURL* easy = m_transfer->easy();
-    auto target = Detail::toUtf8(path);
+    auto target = utf16ToUtf8Strict(path);
     if (!easy || !target)
         throw CNetworkException(Messages::kCreateRequest);
     // Every request starts without credentials, as a new request of the platform does.
@@ -189,7 +184,7 @@ void CHttpsClient::SendRequest(const std::u16string& path,
     const std::string url =
         "https://" + (ipv6 ? "[" + m_host + "]" : m_host) + ":" + std::to_string(m_port) + *target;
     // The bypass decision is per host: curl has no "<local>".
-    const Detail::CProxyBypass bypass(m_bypass);
+    const Cxx::Network::Detail::CProxyBypass bypass(m_bypass);
     const std::string proxy = bypass.goesDirect(m_host) ? std::string() : m_proxy;
     // Always set both, so the environment's proxy variables cannot override the choice.
     if (curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) != CURLE_OK ||
@@ -197,11 +192,34 @@ void CHttpsClient::SendRequest(const std::u16string& path,
         curl_easy_setopt(easy, CURLOPT_NOPROXY, bypass.noProxyList().c_str()) != CURLE_OK)
         throw CNetworkException(Messages::kCreateRequest);
 
+    // Every phase is bound (see CTransferLimits): curl's low-speed rule ends a
+    // request that gets less than a byte a second, silence included, and the total
+    // bound one that trickles just above it or never ends.
+    const Cxx::Network::Http::HttpClient::CTransferLimits& limits = m_limits;
+    if (curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(limits.connect.count())) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stall.count())) !=
+            CURLE_OK)
+        throw CNetworkException(Messages::kCreateRequest);
+    // One bound for the whole exchange: every round of a handshake and the body.
+    m_transfer->setDeadline(std::chrono::steady_clock::now() + limits.total);
+
+    // A CA file replaces the system's authorities: curl would otherwise still trust
+    // everything in its CA folder besides the file.
     const bool relax = m_tls.relaxCertificateChecks;
+    const bool ownCa = !m_tls.caFile.empty();
+    const std::string& systemFile = m_transfer->systemCaFile();
+    const std::string& systemFolder = m_transfer->systemCaFolder();
     if (curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, relax ? 0L : 1L) != CURLE_OK ||
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, relax ? 0L : 2L) != CURLE_OK ||
         curl_easy_setopt(easy, CURLOPT_CAINFO,
-                         m_tls.caFile.empty() ? nullptr : m_tls.caFile.c_str()) != CURLE_OK)
+                         ownCa                ? m_tls.caFile.c_str()
+                         : systemFile.empty() ? nullptr
+                                              : systemFile.c_str()) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_CAPATH,
+                         ownCa || systemFolder.empty() ? nullptr : systemFolder.c_str()) !=
+            CURLE_OK)
         throw CNetworkException(Messages::kSecurityFlags);
 
     std::string body;
@@ -210,7 +228,7 @@ void CHttpsClient::SendRequest(const std::u16string& path,
         const char* data = parameters->GetData(size);
         body.assign(data, size);
     }
-    const auto extra = Detail::toUtf8(headers);
+    const auto extra = utf16ToUtf8Strict(headers);
     if (!extra)
         throw CNetworkException(Messages::kSendRequest);
     std::vector<std::string> lines;

@@ -48,10 +48,21 @@ bool CCurlTransfer::openConnection() {
     m_easy = curl_easy_init();
     if (!m_easy)
         return false;
+    // The built-in defaults, read before any request changes them.
+    const char* caFile = nullptr;
+    const char* caFolder = nullptr;
+    curl_easy_getinfo(m_easy, CURLINFO_CAINFO, &caFile);
+    curl_easy_getinfo(m_easy, CURLINFO_CAPATH, &caFolder);
+    m_systemCaFile = caFile ? caFile : "";
+    m_systemCaFolder = caFolder ? caFolder : "";
     return curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CCurlTransfer::onWrite) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CCurlTransfer::onHeader) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_XFERINFOFUNCTION, &CCurlTransfer::onProgress) ==
+               CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
 }
 
@@ -117,7 +128,23 @@ void CCurlTransfer::closeSession() {
 
 bool CCurlTransfer::perform() {
     closeRequest();
-    if (!m_multi || !m_easy || curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
+    if (!m_multi || !m_easy)
+        return false;
+    if (pastDeadline()) {
+        // No time left for another request of this exchange.
+        m_done = true;
+        m_result = CURLE_OPERATION_TIMEDOUT;
+        return true;
+    }
+    // curl's own bound for this request: the time the exchange has left.
+    using std::chrono::milliseconds;
+    const auto left = std::chrono::duration_cast<milliseconds>(
+        m_deadline - std::min(m_deadline, std::chrono::steady_clock::now()));
+    const long leftMs = m_deadline == std::chrono::steady_clock::time_point::max()
+                            ? 0L // none
+                            : static_cast<long>(std::max<milliseconds::rep>(1, left.count()));
+    if (curl_easy_setopt(m_easy, CURLOPT_TIMEOUT_MS, leftMs) != CURLE_OK ||
+        curl_multi_add_handle(m_multi, m_easy) != CURLM_OK)
         return false;
     m_added = true;
     drive([this] { return m_finalHeaders || available() > 0; });
@@ -141,9 +168,22 @@ template <typename Ready> void CCurlTransfer::drive(Ready ready) {
         }
         if (m_done || ready())
             break;
-        // Wakes on socket activity; the time-out only bounds curl's own timers.
+        if (pastDeadline()) {
+            // Whatever phase curl is in, the exchange is over.
+            m_done = true;
+            m_result = CURLE_OPERATION_TIMEDOUT;
+            break;
+        }
+        // Wakes on socket activity; the time-out only bounds curl's own timers and
+        // how late the deadline is noticed.
         curl_multi_poll(m_multi, nullptr, 0, 1000, nullptr);
     }
+}
+
+// Called by curl while it works, also inside phases that do not return to drive()
+// for as long as data keeps coming (a proxy's endless answer to CONNECT).
+int CCurlTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CCurlTransfer*>(self)->pastDeadline() ? 1 : 0;
 }
 
 bool CCurlTransfer::requestSent() const {

@@ -3,6 +3,7 @@
 // the caller decides when body bytes are read: curl is paused while the caller has not
 // taken the bytes already delivered, which bounds the memory of a large body.
 
+#include <chrono>
 #include <cstddef>
 #include <curl/curl.h>
 #include <string>
@@ -27,10 +28,19 @@ public:
     void closeConnection();
     void closeSession();
     CURL* easy() const { return m_easy; }
+    // curl's own certificate authorities (a bundle file, a folder of hashed files),
+    // as a new connection has them; empty when curl has none.
+    const std::string& systemCaFile() const { return m_systemCaFile; }
+    const std::string& systemCaFolder() const { return m_systemCaFolder; }
 
     // What the request sends, kept for the handshake's resends.
     bool setHeaders(const std::vector<std::string>& lines);
     bool setBody(std::string body);
+
+    // The moment by which the whole exchange (every request of a handshake and the
+    // body) must be over; past it the transfer fails as timed out. Set before the
+    // first perform() of an exchange.
+    void setDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
 
     // (Re)starts the request with the easy handle's current options and waits until
     // the final response's headers have arrived or the transfer ends.
@@ -58,12 +68,16 @@ public:
 private:
     static std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+    bool pastDeadline() const { return std::chrono::steady_clock::now() >= m_deadline; }
     // Runs curl until `ready` holds or the transfer ends.
     template <typename Ready> void drive(Ready ready);
     void resume();
 
     CURLM* m_multi = nullptr;
     CURL* m_easy = nullptr;
+    std::string m_systemCaFile;
+    std::string m_systemCaFolder;
     curl_slist* m_headerList = nullptr;
     std::string m_body;
     bool m_added = false;
@@ -79,6 +93,7 @@ private:
     bool m_proxyBlock = false;
     bool m_finalHeaders = false;
     bool m_followChallenges = false;
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 };
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

@@ -32,6 +32,9 @@ void CHttpClient::ReceiveAll(std::unique_ptr<char[]>& buffer, std::size_t& lengt
         const std::size_t available = m_transfer->available();
         if (available == 0)
             break;
+        // An endless body must not take all the memory there is.
+        if (available > m_limits.maxReceiveAll - data.size())
+            throw CNetworkException(Messages::kSyncRead);
         const std::size_t old = data.size();
         data.resize(old + available);
         if (m_transfer->read(data.data() + old, available) != available)

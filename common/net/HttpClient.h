@@ -4,6 +4,7 @@
 #include "CException.h"
 #include "Parameters.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -30,7 +31,23 @@ public:
                         std::uint64_t totalReceived, std::uint64_t contentLength) = 0;
 };
 
-// Every operation blocks the calling thread; every failure throws CNetworkException.
+// How long and how much one exchange may take, so that no server or proxy can hold
+// the caller for ever or fill its memory. Each phase (connecting, the TLS
+// handshake, a proxy's answer, the response headers, the body) is bound.
+struct CTransferLimits {
+    // Connecting to the server or the proxy, TLS handshake included.
+    std::chrono::milliseconds connect{30000};
+    // A server or proxy that sends less than a byte a second over this time (one
+    // that stays silent, or trickles) ends the request with the receive failure.
+    std::chrono::seconds stall{30};
+    // The whole exchange, from SendRequest to the end of the body.
+    std::chrono::milliseconds total{std::chrono::minutes(5)};
+    // The largest body ReceiveAll takes; a longer one is a read failure.
+    std::size_t maxReceiveAll = 64 * 1024 * 1024;
+};
+
+// Every operation blocks the calling thread, within CTransferLimits; every failure
+// throws CNetworkException.
 class CHttpClient {
 public:
     CHttpClient(const CHttpClient&) = delete;
@@ -47,10 +64,15 @@ public:
     // Content-Length header. Holds about one chunk in memory at a time.
     virtual void ReceiveInChunks(IDataReceiver& receiver, std::size_t chunkSize);
     // The whole body followed by three zero bytes; `length` is the body length + 1.
+    // A body longer than CTransferLimits::maxReceiveAll fails.
     virtual void ReceiveAll(std::unique_ptr<char[]>& buffer, std::size_t& length);
     // Asked once for user name and password when the server or the proxy requires
     // authentication; null clears it. Not owned.
     virtual void SetCredentialsProvider(ICredentialsProvider* provider);
+
+    // Apply from the next SendRequest (the time bounds) and ReceiveAll (the size).
+    void SetLimits(const CTransferLimits& limits) { m_limits = limits; }
+    const CTransferLimits& Limits() const noexcept { return m_limits; }
 
 protected:
     CHttpClient();
@@ -59,6 +81,7 @@ protected:
     // proxy, user agent, host and port) and the current request live here.
     std::unique_ptr<Detail::CCurlTransfer> m_transfer;
     ICredentialsProvider* m_credentialsProvider = nullptr;
+    CTransferLimits m_limits;
 };
 
 } // namespace Cxx::Network::Http::HttpClient

@@ -1,12 +1,12 @@
 #include "Parameters.h"
 
-#include "Utf.h"
+#include "Text.h"
 
 namespace Cxx::Network::Http::HttpClient {
 
 CSimpleTextParameter::CSimpleTextParameter(const char16_t* text) {
     const std::u16string_view view = text ? std::u16string_view(text) : std::u16string_view();
-    auto utf8 = Detail::toUtf8(view);
+    auto utf8 = MW::Common::utf16ToUtf8Strict(view);
     if (!utf8)
         throw Exception::CNetworkException(Messages::kParameterUtf8);
     m_data = std::move(*utf8);

@@ -2,7 +2,7 @@
 
 #include "CException.h"
 #include "Messages.h"
-#include "Utf.h"
+#include "Text.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -102,8 +102,8 @@ std::string readMachineFile(const std::string& path) {
 bool take(const Found& found, const char* failure, std::u16string& server, std::u16string& bypass) {
     if (found.proxy.empty())
         return false;
-    auto proxy = Network::Detail::toUtf16(found.proxy);
-    auto list = Network::Detail::toUtf16(found.bypass);
+    auto proxy = MW::Common::utf8ToUtf16Strict(found.proxy);
+    auto list = MW::Common::utf8ToUtf16Strict(found.bypass);
     if (!proxy || !list)
         throw Exception::CNetworkException(failure);
     server = std::move(*proxy);

@@ -29,8 +29,8 @@ public:
         : m_connection(connection), m_engine(engine), m_auth(connection, std::move(auth)),
           m_engineAdaptor(connection, engine, m_auth),
           m_configAdaptor(connection, engine.getConfig(), m_auth),
-          m_accessAdaptor(connection, m_auth),
-          m_pRelay(std::make_shared<CEventRelay>()), m_nCookie(engine.advise(m_pRelay)) {
+          m_accessAdaptor(connection, m_auth), m_pRelay(std::make_shared<CEventRelay>()),
+          m_nCookie(engine.advise(m_pRelay)) {
         if (previewer)
             m_pPreviewAdaptor = std::make_unique<CPreviewAdaptor>(connection, *previewer, m_auth);
     }
@@ -77,7 +77,13 @@ public:
         if (m_pPreviewAdaptor)
             m_pPreviewAdaptor->deliver();
         const bool blocked = writeBacklog(m_connection.getEventLoopPollData());
-        for (const auto& event : m_pRelay->take(blocked ? 0 : kMaxEventsPerDispatch)) {
+        const CEventRelay::Batch batch = m_pRelay->take(blocked ? 0 : kMaxEventsPerDispatch);
+        try {
+            m_configAdaptor.emitChanged(batch.changedProperties);
+        } catch (const sdbus::Error& e) {
+            logWrite("CBusServer::dispatch(): " + e.getMessage());
+        }
+        for (const auto& event : batch.events) {
             try {
                 m_engineAdaptor.emit(event);
             } catch (const sdbus::Error& e) {
@@ -85,6 +91,8 @@ public:
             }
         }
     }
+
+    Common::IObserver& propertyObserver() { return *m_pRelay; }
 
     bool connectionAlive() {
         try {
@@ -137,6 +145,9 @@ void CBusServer::dispatch() {
 }
 bool CBusServer::connectionAlive() {
     return m_pImpl->connectionAlive();
+}
+Common::IObserver& CBusServer::propertyObserver() {
+    return m_pImpl->propertyObserver();
 }
 
 } // namespace MW::DBus

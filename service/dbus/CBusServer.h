@@ -24,10 +24,14 @@ namespace MW {
 class IPreviewer;
 }
 
+namespace MW::Common {
+class IObserver;
+}
+
 namespace MW::DBus {
 
 struct AuthOptions {
-    bool enabled = false;            // on for the system bus, off for a per-user service
+    bool enabled = false; // on for the system bus, off for a per-user service
     std::string group = Bus::kDefaultChangeGroup; // members (and uid 0) may change things
 };
 
@@ -55,6 +59,12 @@ public:
     // Whether the connection still reaches the bus daemon (a round trip to it);
     // tells a lost bus from a failure that the loop can carry on after.
     bool connectionAlive();
+
+    // Turns the settings record's property changes into PropertiesChanged on
+    // /org/morrowick/Config, sent from the loop thread before the events fired
+    // after them. Subscribe it with CSettings::subscribePropertyChanges, and
+    // unsubscribe it before the server goes while the record stays.
+    Common::IObserver& propertyObserver();
 
 private:
     class CImpl;

@@ -3,6 +3,10 @@
 #include "BusErrors.h"
 #include "Contract.h"
 
+#include <iterator>
+#include <string>
+#include <vector>
+
 namespace MW::DBus {
 
 CConfigAdaptor::CConfigAdaptor(sdbus::IConnection& connection,
@@ -13,6 +17,23 @@ CConfigAdaptor::CConfigAdaptor(sdbus::IConnection& connection,
 
 CConfigAdaptor::~CConfigAdaptor() {
     unregisterAdaptor();
+}
+
+void CConfigAdaptor::emitChanged(std::uint32_t dispIds) {
+    // In DispId order, the order of the contract.
+    static const char* const kNames[] = {
+        nullptr,          "ScanFolder",        "FileTypes",    "OtherFileTypes", "StartTime",
+        "DeleteAge",      "LastScan",          "CleanedSpace", "ContactName",    "ContactEmail",
+        "ProxyServer",    "ProxyPort",         "ProxyUsage",   "ProxySysUsage",  "ProxySysServer",
+        "ProxySysBypass", "ProxySysAccessType"};
+    static_assert(std::size(kNames) == DispId::ProxySysAccessType + 1);
+    std::vector<std::string> names;
+    for (int dispId = DispId::ScanFolder; dispId <= DispId::ProxySysAccessType; ++dispId)
+        if ((dispIds & (1u << dispId)) != 0)
+            names.emplace_back(kNames[dispId]);
+    // sd-bus reads each value through the property's getter as it builds the signal.
+    if (!names.empty())
+        getObject().emitPropertiesChangedSignal(INTERFACE_NAME, names);
 }
 
 template <typename F> void CConfigAdaptor::write(F&& body) {

@@ -16,6 +16,10 @@ public:
                    CCallerAuth& auth);
     ~CConfigAdaptor();
 
+    // org.freedesktop.DBus.Properties.PropertiesChanged with the present values of
+    // the properties whose bits (1 << DispId) are set; nothing for none.
+    void emitChanged(std::uint32_t dispIds);
+
 private:
     std::string ScanFolder() override;
     void ScanFolder(const std::string& value) override;

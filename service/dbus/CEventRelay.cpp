@@ -1,5 +1,7 @@
 #include "CEventRelay.h"
 
+#include "CSettings.h"
+
 #include <cerrno>
 #include <sys/eventfd.h>
 #include <system_error>
@@ -16,22 +18,40 @@ CEventRelay::~CEventRelay() {
     ::close(m_fdWake);
 }
 
-std::vector<CEventRelay::Event> CEventRelay::take(std::size_t maxCount) {
-    std::vector<Event> events;
+CEventRelay::Batch CEventRelay::take(std::size_t maxCount) {
+    Batch batch;
     std::lock_guard lock(m_mutex);
     std::uint64_t counter = 0;
     // Nonblocking: fails with EAGAIN when nothing was signalled, which is fine.
     [[maybe_unused]] const auto n = ::read(m_fdWake, &counter, sizeof counter);
-    while (!m_queue.empty() && events.size() < maxCount) {
-        events.push_back(m_queue.front());
+    if (maxCount == 0)
+        return batch;
+    // Under the same lock as the events: a change made before an event is taken
+    // with it at the latest, so clients learn of LastScan before scanFinished.
+    std::swap(batch.changedProperties, m_nChangedProperties);
+    while (!m_queue.empty() && batch.events.size() < maxCount) {
+        batch.events.push_back(m_queue.front());
         m_queue.pop_front();
     }
-    return events;
+    return batch;
 }
 
 bool CEventRelay::pending() const {
     std::lock_guard lock(m_mutex);
-    return !m_queue.empty();
+    return !m_queue.empty() || m_nChangedProperties != 0;
+}
+
+void CEventRelay::update(std::int32_t code) {
+    const std::int32_t dispId = code - eSE_PropertyChanged;
+    if (dispId < DispId::ScanFolder || dispId > DispId::ProxySysAccessType)
+        return;
+    std::lock_guard lock(m_mutex);
+    const std::uint32_t bit = 1u << dispId;
+    // Already waiting to be told: the value is read when it is sent.
+    if ((m_nChangedProperties & bit) != 0)
+        return;
+    m_nChangedProperties |= bit;
+    wake();
 }
 
 void CEventRelay::scanStarted() {
@@ -57,9 +77,13 @@ void CEventRelay::push(Event event) {
         m_queue.back() = event;
     else
         m_queue.push_back(event);
+    wake();
+}
+
+// Called under the lock, so take() cannot reset the wake-up between a change and
+// its announcement and leave it unannounced.
+void CEventRelay::wake() {
     const std::uint64_t one = 1;
-    // Under the lock, so take() cannot reset the wake-up between the push and
-    // the write and leave an event unannounced.
     [[maybe_unused]] const auto n = ::write(m_fdWake, &one, sizeof one);
 }
 

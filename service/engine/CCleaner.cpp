@@ -1,12 +1,11 @@
 #include "CCleaner.h"
 
 #include "CLog.h"
+#include "CScanCycle.h"
 #include "CSettings.h"
-#include "CleaningRules.h"
 #include "OleDate.h"
 
 #include <array>
-#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -37,16 +36,19 @@ std::string timerEntry(const char* prefix, double oleDate) {
 
 } // namespace
 
-CCleaner::CCleaner() = default;
+CCleaner::CCleaner(CSettings& settings, CLog& log)
+    : m_settings(settings), m_log(log), m_preview(log) {}
 
 CCleaner::~CCleaner() {
     stop();
-    if (m_pUndeletedList)
-        std::fclose(m_pUndeletedList);
 }
 
 void CCleaner::setEventDispatcher(IMWEventDispatcher* dispatcher) {
     m_pIMWEventDispatcher.store(dispatcher);
+}
+
+void CCleaner::setPreviewFile(std::string path, std::string readerGroup) {
+    m_preview.setFile(std::move(path), std::move(readerGroup));
 }
 
 void CCleaner::setScanPause(milliseconds pause) {
@@ -54,9 +56,8 @@ void CCleaner::setScanPause(milliseconds pause) {
 }
 
 void CCleaner::setTimer() {
-    CSettings* settings = CSettings::getInstance();
     const std::int64_t now = OleDate::toWallSeconds(Clock::nowLocal());
-    double startTime = settings->getStartTime();
+    double startTime = m_settings.getStartTime();
     // A start time outside the OLE range (never stored by a client) means midnight.
     if (!OleDate::isInRange(startTime))
         startTime = 0;
@@ -67,8 +68,8 @@ void CCleaner::setTimer() {
     if (now - due >= 0)
         due += kDay;
     const double dueDate = OleDate::fromWallSeconds(due);
-    settings->storeStartTime(dueDate);
-    logWrite(timerEntry("CCleaner: Timer set to: ", dueDate));
+    m_settings.storeStartTime(dueDate);
+    m_log.write(timerEntry("CCleaner: Timer set to: ", dueDate));
     m_hTimer.arm(Clock::localToUtcNowOffset(dueDate), kTimerPeriod);
 }
 
@@ -76,10 +77,10 @@ void CCleaner::rearmForDueTime() {
     // The wall clock was set. The due moment stays what it was, as an absolute
     // timer keeps it: setting the clock back must not bring today's scan back,
     // setting it forward past the due time must not skip the day.
-    const double due = CSettings::getInstance()->getStartTime();
+    const double due = m_settings.getStartTime();
     if (!OleDate::isInRange(due))
         return setTimer();
-    logWrite(timerEntry("CCleaner: Timer set to: ", due));
+    m_log.write(timerEntry("CCleaner: Timer set to: ", due));
     // Already past by the new clock: due at once (the epoch is past by any clock).
     const std::int64_t dueUtc = due <= Clock::nowLocal() ? 0 : Clock::localToUtcNowOffset(due);
     m_hTimer.arm(dueUtc, kTimerPeriod);
@@ -87,7 +88,7 @@ void CCleaner::rearmForDueTime() {
 
 void CCleaner::setTimerNow() {
     const double now = Clock::nowLocal();
-    logWrite(timerEntry("CCleaner: TimerNow set to: ", now));
+    m_log.write(timerEntry("CCleaner: TimerNow set to: ", now));
     // Ten seconds in the past: the timer expires at once.
     m_hTimer.arm(Clock::localToUtcNowOffset(now) - 10, kTimerPeriod);
 }
@@ -101,7 +102,7 @@ bool CCleaner::stop(milliseconds timeout) {
     m_hTimer.requestStop();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     if (started()) {
-        std::unique_lock lock(m_endMutex);
+        std::unique_lock lock(m_stateMutex);
         if (!m_endSignal.wait_until(lock, deadline, [this] { return m_bEnded; }))
             return false;
         lock.unlock();
@@ -121,20 +122,9 @@ void CCleaner::stop() {
     std::lock_guard preview(m_previewMutex);
 }
 
-CCleaner::SPassInputs CCleaner::passInputs() {
-    const CSettings* settings = CSettings::getInstance();
-    SPassInputs inputs;
-    const std::string otherFileTypes = settings->getOtherFileTypes();
-    inputs.types = Rules::prepareTypeList(settings->getFileTypes(), otherFileTypes);
-    inputs.others = Rules::prepareOtherList(otherFileTypes);
-    inputs.minimumAge = settings->getDeleteAgeSpan();
-    inputs.folder = settings->getScanFolder();
-    return inputs;
-}
-
 void CCleaner::update(std::int32_t code) {
     {
-        std::lock_guard lock(m_requestMutex);
+        std::lock_guard lock(m_stateMutex);
         if (m_bBusy.load()) {
             // A request during a cycle is dropped: the cycle arms the timer when it
             // ends. Once clients were told the scan finished, they may ask again
@@ -154,9 +144,9 @@ void CCleaner::update(std::int32_t code) {
 
 void CCleaner::run() {
     using EWait = Platform::CWaitableTimer::EWait;
-    logWrite("CCleaner: Thread started!");
+    m_log.write("CCleaner: Thread started!");
     while (!m_bStop.load()) {
-        logWrite("CCleaner: Waiting for timer!");
+        m_log.write("CCleaner: Waiting for timer!");
         EWait result = m_hTimer.wait();
         while (result == EWait::Failed && m_hTimer.sleep(kRetryPause))
             result = m_hTimer.wait();
@@ -166,59 +156,58 @@ void CCleaner::run() {
             rearmForDueTime();
             continue;
         }
-        runCycle();
+        runScan();
     }
-    std::lock_guard lock(m_endMutex);
+    std::lock_guard lock(m_stateMutex);
     m_bEnded = true;
     m_endSignal.notify_all();
 }
 
-void CCleaner::runCycle() {
-    CSettings* settings = CSettings::getInstance();
+SPreviewTotals CCleaner::preview() {
+    std::unique_lock running(m_previewMutex, std::try_to_lock);
+    if (!running.owns_lock())
+        throw CContractError(Bus::kErrorPreviewRunning, "A preview is running already.");
+    std::unique_lock pass(m_passMutex, std::try_to_lock);
+    if (!pass.owns_lock())
+        throw CContractError(Bus::kErrorScanRunning,
+                             "A scan is running; a preview can start when it has finished.");
+    if (m_bStop.load())
+        throw CContractError(Bus::kErrorFailed, "The service is stopping.");
+    return m_preview.run(passInputs(m_settings), m_bStop);
+}
+
+void CCleaner::runScan() {
     m_bBusy.store(true);
     // A preview under way ends first; requests stay dropped meanwhile (busy).
     std::unique_lock pass(m_passMutex);
-    // A scan can write an entry per file: the size rule applies before each one.
-    CLog::getInstance()->limitSize();
-    logWrite("CCleaner: Starting the scanning process!");
-    openUndeletedList();
-    settings->setUndeletedCount(m_nUndeleted);
-    fireEvent(eFE_ScanStarted,
-              "CCleaner::run(): m_pIMWEventDispatcher->fireEvent( eFE_ScanStarted ) failed: ");
-    // Clients handling scanStarted still see the idle state.
-    settings->setActivityState(eAS_Busy);
-
-    if (m_hTimer.sleep(milliseconds(m_nScanPauseMs.load()))) {
-        const SPassInputs inputs = passInputs();
-        if (!inputs.types.empty())
-            scanFolder(inputs.folder, inputs.types, inputs.others, inputs.minimumAge);
-    }
-    closeUndeletedList();
+    // The log keeps to its size as it is written; a log grown by someone else is
+    // caught here.
+    m_log.limitSize();
+    CScanCycle scan(m_settings, m_log, m_pIMWEventDispatcher.load());
+    scan.begin();
+    if (m_hTimer.sleep(milliseconds(m_nScanPauseMs.load())))
+        scan.clean(passInputs(m_settings), m_bStop);
+    scan.closeList();
 
     if (m_bStop.load()) {
         // Abandoned at service stop: no date and no event for a scan that did not end.
-        settings->setActivityState(eAS_Idle);
+        scan.abandon();
         m_bBusy.store(false);
         return;
     }
-    settings->setLastScan(OleDate::formatMDY(Clock::nowLocal()));
+    scan.recordDate();
     {
-        std::lock_guard lock(m_requestMutex);
+        std::lock_guard lock(m_stateMutex);
         m_bFinishing = true;
     }
-    // Clients handling scanFinished still see the busy state.
-    fireEvent(eFE_ScanFinished, {});
-    settings->setActivityState(eAS_Idle);
-    logWrite("CCleaner: Scanning finished!");
-    logWrite("Last scan time: " + OleDate::formatMDY(Clock::nowLocal()) +
-             "\nCleaned space: " + std::to_string(settings->getCleanedSpace()));
+    scan.finish();
     setTimer();
     // A finished scan is worth reading at once, not only when the buffer fills.
-    CLog::getInstance()->flush();
+    m_log.flush();
     bool scanNow = false;
     bool startTime = false;
     {
-        std::lock_guard lock(m_requestMutex);
+        std::lock_guard lock(m_stateMutex);
         m_bBusy.store(false);
         m_bFinishing = false;
         std::swap(scanNow, m_bKeptScanNow);
@@ -228,22 +217,6 @@ void CCleaner::runCycle() {
         setTimerNow();
     else if (startTime)
         setTimer();
-}
-
-void CCleaner::fireEvent(EFireEvent event, std::string_view failurePrefix) {
-    IMWEventDispatcher* dispatcher = m_pIMWEventDispatcher.load();
-    if (!dispatcher)
-        return;
-    // An empty prefix: the caller does not examine the outcome.
-    try {
-        dispatcher->fireEvent(event);
-    } catch (const CContractError&) {
-        if (!failurePrefix.empty())
-            logWrite(std::string(failurePrefix) + "COM ERROR!");
-    } catch (...) {
-        if (!failurePrefix.empty())
-            logWrite(std::string(failurePrefix) + "Caught ... error.");
-    }
 }
 
 } // namespace MW

@@ -1,45 +1,11 @@
 #include "CPreviewList.h"
 
 #include "PrivateFile.h"
+#include "Text.h"
 
 #include <array>
 
 namespace MW {
-namespace {
-
-// The length of the valid UTF-8 sequence at `pos`, or 0.
-std::size_t utf8Length(std::string_view text, std::size_t pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(pos);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (byte(pos + i) & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
-}
-
-} // namespace
 
 CPreviewList::~CPreviewList() {
     if (m_pFile)
@@ -99,9 +65,9 @@ std::string CPreviewList::escapePath(std::string_view path) {
             out += hex.data();
         } else if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if (const std::size_t length = utf8Length(path, pos); length > 0) {
-            out.append(path.substr(pos, length));
-            pos += length;
+        } else if (std::size_t next = pos; Common::decodeUtf8(path, next)) {
+            out.append(path.substr(pos, next - pos));
+            pos = next;
             continue;
         } else {
             std::array<char, 5> hex{};

@@ -16,19 +16,31 @@ void CSettings::setStartTime(double oleDate) {
         m_dtStartTime = oleDate;
         m_eStartTimeStatus = EDateStatus::valid;
     }
+    notify(eSE_PropertyChanged + DispId::StartTime);
     notify(eSE_StartTimeChanged);
 }
 
 void CSettings::storeStartTime(double oleDate) {
-    std::lock_guard lock(m_mutex);
-    m_dtStartTime = oleDate;
-    m_eStartTimeStatus = EDateStatus::valid;
+    {
+        std::lock_guard lock(m_mutex);
+        m_eStartTimeStatus = EDateStatus::valid;
+        if (m_dtStartTime == oleDate)
+            return;
+        m_dtStartTime = oleDate;
+    }
+    notify(eSE_PropertyChanged + DispId::StartTime);
 }
 
 std::uint64_t CSettings::addCleanedSpace(std::uint64_t bytes) {
-    std::lock_guard lock(m_mutex);
-    m_nCleanedSpace += bytes; // unsigned: wraps at 2^64
-    return m_nCleanedSpace;
+    std::uint64_t total = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_nCleanedSpace += bytes; // unsigned: wraps at 2^64
+        total = m_nCleanedSpace;
+    }
+    if (bytes != 0)
+        notify(eSE_PropertyChanged + DispId::CleanedSpace);
+    return total;
 }
 
 double CSettings::getDeleteAgeSpan() const {
@@ -38,6 +50,16 @@ double CSettings::getDeleteAgeSpan() const {
 
 void CSettings::notifyScanNow() {
     notify(eSE_ScanNow);
+}
+
+void CSettings::subscribePropertyChanges(Common::IObserver* observer) {
+    for (int dispId = DispId::ScanFolder; dispId <= DispId::ProxySysAccessType; ++dispId)
+        subscribe(eSE_PropertyChanged + dispId, observer);
+}
+
+void CSettings::unsubscribePropertyChanges(Common::IObserver* observer) {
+    for (int dispId = DispId::ScanFolder; dispId <= DispId::ProxySysAccessType; ++dispId)
+        unsubscribe(eSE_PropertyChanged + dispId, observer);
 }
 
 } // namespace MW

@@ -15,6 +15,9 @@ namespace MW {
 enum ESettingsEvent : std::int32_t {
     eSE_StartTimeChanged = 1,
     eSE_ScanNow = 2,
+    // A Config property's value changed, whoever changed it: the code is this plus
+    // the property's DispId (DispId::ScanFolder ... DispId::ProxySysAccessType).
+    eSE_PropertyChanged = 100,
 };
 
 enum class EDateStatus : std::int32_t { valid = 0, invalid = 1, null = 2 };
@@ -22,7 +25,9 @@ enum class EDateStatus : std::int32_t { valid = 0, invalid = 1, null = 2 };
 // The service's one record of settings and running totals. Strings are UTF-8.
 // Every accessor touches one field under the record's lock, so the bus thread,
 // the cleaner thread and the service thread may use it at once; observers are
-// always called outside that lock.
+// always called outside that lock, on the thread that made the change. A setter
+// of a persisted field that changes its value notifies eSE_PropertyChanged + the
+// property's DispId; storing the value it already holds notifies nothing.
 class CSettings : public Common::CSingleton<CSettings>, public Common::CNotifier {
 public:
     CSettings(const CSettings&) = delete;
@@ -31,44 +36,56 @@ public:
 
     // Persisted fields, in the order of the settings file.
     std::string getScanFolder() const { return get(m_strScanFolder); }
-    void setScanFolder(const std::string& v) { set(m_strScanFolder, v); }
+    void setScanFolder(const std::string& v) { change(m_strScanFolder, v, DispId::ScanFolder); }
     std::string getFileTypes() const { return get(m_strFileTypes); }
-    void setFileTypes(const std::string& v) { set(m_strFileTypes, v); }
+    void setFileTypes(const std::string& v) { change(m_strFileTypes, v, DispId::FileTypes); }
     std::string getOtherFileTypes() const { return get(m_strOtherFileTypes); }
-    void setOtherFileTypes(const std::string& v) { set(m_strOtherFileTypes, v); }
+    void setOtherFileTypes(const std::string& v) {
+        change(m_strOtherFileTypes, v, DispId::OtherFileTypes);
+    }
     double getStartTime() const { return get(m_dtStartTime); }
     EDateStatus getStartTimeStatus() const { return get(m_eStartTimeStatus); }
     // Stores a different start time and notifies eSE_StartTimeChanged; an equal
     // one changes nothing.
     void setStartTime(double oleDate);
-    // Stores the start time without a notification (the cleaner's next due time).
+    // Stores the start time without eSE_StartTimeChanged (the cleaner's next due
+    // time); a change of the property is still told.
     void storeStartTime(double oleDate);
     std::int32_t getDeleteAge() const { return get(m_nDeleteAge); }
-    void setDeleteAge(std::int32_t v) { set(m_nDeleteAge, v); }
+    void setDeleteAge(std::int32_t v) { change(m_nDeleteAge, v, DispId::DeleteAge); }
     std::string getLastScan() const { return get(m_strLastScan); }
-    void setLastScan(const std::string& v) { set(m_strLastScan, v); }
+    void setLastScan(const std::string& v) { change(m_strLastScan, v, DispId::LastScan); }
     std::uint64_t getCleanedSpace() const { return get(m_nCleanedSpace); }
-    void setCleanedSpace(std::uint64_t v) { set(m_nCleanedSpace, v); }
-    // Adds with 64-bit wrap-around and returns the new total; no notification.
+    void setCleanedSpace(std::uint64_t v) { change(m_nCleanedSpace, v, DispId::CleanedSpace); }
+    // Adds with 64-bit wrap-around and returns the new total; notifies as a change
+    // of CleanedSpace (not at all for 0 bytes).
     std::uint64_t addCleanedSpace(std::uint64_t bytes);
     std::string getContactName() const { return get(m_strContactName); }
-    void setContactName(const std::string& v) { set(m_strContactName, v); }
+    void setContactName(const std::string& v) { change(m_strContactName, v, DispId::ContactName); }
     std::string getContactEmail() const { return get(m_strContactEmail); }
-    void setContactEmail(const std::string& v) { set(m_strContactEmail, v); }
+    void setContactEmail(const std::string& v) {
+        change(m_strContactEmail, v, DispId::ContactEmail);
+    }
     std::string getProxyServer() const { return get(m_strProxyServer); }
-    void setProxyServer(const std::string& v) { set(m_strProxyServer, v); }
+    void setProxyServer(const std::string& v) { change(m_strProxyServer, v, DispId::ProxyServer); }
     std::string getProxyPort() const { return get(m_strProxyPort); }
-    void setProxyPort(const std::string& v) { set(m_strProxyPort, v); }
+    void setProxyPort(const std::string& v) { change(m_strProxyPort, v, DispId::ProxyPort); }
     bool getProxyUsage() const { return get(m_bProxyUsage); }
-    void setProxyUsage(bool v) { set(m_bProxyUsage, v); }
+    void setProxyUsage(bool v) { change(m_bProxyUsage, v, DispId::ProxyUsage); }
     bool getProxySysUsage() const { return get(m_bProxySysUsage); }
-    void setProxySysUsage(bool v) { set(m_bProxySysUsage, v); }
+    void setProxySysUsage(bool v) { change(m_bProxySysUsage, v, DispId::ProxySysUsage); }
     std::string getProxySysServer() const { return get(m_strProxySysServer); }
-    void setProxySysServer(const std::string& v) { set(m_strProxySysServer, v); }
+    void setProxySysServer(const std::string& v) {
+        change(m_strProxySysServer, v, DispId::ProxySysServer);
+    }
     std::string getProxySysBypass() const { return get(m_strProxySysBypass); }
-    void setProxySysBypass(const std::string& v) { set(m_strProxySysBypass, v); }
+    void setProxySysBypass(const std::string& v) {
+        change(m_strProxySysBypass, v, DispId::ProxySysBypass);
+    }
     std::uint32_t getProxySysAccessType() const { return get(m_nProxySysAccessType); }
-    void setProxySysAccessType(std::uint32_t v) { set(m_nProxySysAccessType, v); }
+    void setProxySysAccessType(std::uint32_t v) {
+        change(m_nProxySysAccessType, v, DispId::ProxySysAccessType);
+    }
 
     // Run-time fields.
     std::string getSettingsPath() const { return get(m_strSettingsPath); }
@@ -82,6 +99,10 @@ public:
     // The minimum age in days for the current DeleteAge and today's local month.
     double getDeleteAgeSpan() const;
     void notifyScanNow();
+
+    // Subscribes (or drops) `observer` for the changes of every Config property.
+    void subscribePropertyChanges(Common::IObserver* observer);
+    void unsubscribePropertyChanges(Common::IObserver* observer);
 
     // Reads the file at `path` (and remembers the path); on a missing or bad file
     // saves the current values over it.
@@ -103,6 +124,16 @@ private:
     template <typename T> void set(T& field, const T& value) {
         std::lock_guard lock(m_mutex);
         field = value;
+    }
+    // Stores a property's value and tells its observers when that changed it.
+    template <typename T> void change(T& field, const T& value, int dispId) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (field == value)
+                return;
+            field = value;
+        }
+        notify(eSE_PropertyChanged + dispId);
     }
 
     mutable std::mutex m_mutex;

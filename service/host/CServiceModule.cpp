@@ -31,6 +31,8 @@ const char* busName(EBusType bus) {
 
 CServiceModule::CServiceModule(RunSetup setup)
     : m_setup(std::move(setup)), m_journal(!m_setup.serviceMode),
+      m_settings(*CSettings::getInstance()), m_log(*CLog::getInstance()),
+      m_cleaner(m_settings, m_log),
       m_power([this](bool suspending) { suspending ? suspendSequence() : resumeSequence(); }) {}
 
 CServiceModule::~CServiceModule() {
@@ -148,13 +150,12 @@ void CServiceModule::serviceBody() {
     // Saves cut short by a kill leave their temporary files behind; only this
     // instance (it owns the bus name) saves here.
     Platform::removeStaleTempFiles(dir);
-    CSettings* settings = CSettings::getInstance();
-    settings->setScanFolder(m_setup.defaultScanFolder);
-    settings->loadFromFile(dir + "/settings.mwk");
-    settings->setUndeletedLog(dir + "/undeleted.tmp");
+    m_settings.setScanFolder(m_setup.defaultScanFolder);
+    m_settings.loadFromFile(dir + "/settings.mwk");
+    m_settings.setUndeletedLog(dir + "/undeleted.tmp");
     // It names files some callers may not see: only those allowed to ask may read it.
     m_cleaner.setPreviewFile(dir + "/preview.tmp", m_setup.authEnabled ? m_setup.authGroup : "");
-    CLog::getInstance()->open(dir + "/mwservice.log");
+    m_log.open(dir + "/mwservice.log");
     logWrite("---------- Service started! v. " + std::string(Data::kVersion) + " ----------");
 
     m_pMorrowick.reset();
@@ -163,8 +164,10 @@ void CServiceModule::serviceBody() {
     } catch (...) {
         logWrite("Failed to create Morrowick CoCreateInstance");
     }
-    settings->subscribe(eSE_StartTimeChanged, &m_cleaner);
-    settings->subscribe(eSE_ScanNow, &m_cleaner);
+    m_settings.subscribe(eSE_StartTimeChanged, &m_cleaner);
+    m_settings.subscribe(eSE_ScanNow, &m_cleaner);
+    // Clients hear of every change from here on, the schedule's own included.
+    m_settings.subscribePropertyChanges(&m_pBusServer->propertyObserver());
     m_cleaner.setEventDispatcher(m_pMorrowick.get());
     if (m_setup.scanPauseMs)
         m_cleaner.setScanPause(std::chrono::milliseconds(*m_setup.scanPauseMs));
@@ -176,6 +179,8 @@ void CServiceModule::stopSequence() {
     if (m_bStopped)
         return;
     m_bStopped = true;
+    // The bus server goes after the loop; the record may stay (a stuck cleaner).
+    m_settings.unsubscribePropertyChanges(&m_pBusServer->propertyObserver());
     // The cleaner ends first, so that nothing touches the settings record or the
     // log after they are destroyed below. A cleaner stuck in a hung file-system
     // call must not cost the settings: they are saved without it, and everything
@@ -194,7 +199,7 @@ void CServiceModule::stopSequence() {
         CSettings::destroyInstance();
     logWrite("---------- Service stopped! ----------");
     if (m_bCleanerStuck)
-        CLog::getInstance()->flush();
+        m_log.flush();
     else
         CLog::destroyInstance();
     notifyServiceManager("STOPPING=1\nSTATUS=Stopping");
@@ -202,13 +207,12 @@ void CServiceModule::stopSequence() {
 }
 
 bool CServiceModule::saveSettings() {
-    CSettings* settings = CSettings::getInstance();
-    const std::error_code error = settings->saveToFile();
+    const std::error_code error = m_settings.saveToFile();
     if (!error)
         return true;
     // The log has the settings' own entry; the reason goes where an administrator
     // looks first.
-    m_journal.error("The settings could not be saved to " + settings->getSettingsPath() + ": " +
+    m_journal.error("The settings could not be saved to " + m_settings.getSettingsPath() + ": " +
                     error.message());
     return false;
 }
@@ -220,7 +224,7 @@ void CServiceModule::suspendSequence() {
     saveSettings();
     logWrite("---------- Service has been suspended per Hibernate! ----------");
     // The machine may not come back; what the log holds so far should be on disk.
-    CLog::getInstance()->flush();
+    m_log.flush();
 }
 
 void CServiceModule::resumeSequence() {

@@ -49,6 +49,10 @@ private:
 
     RunSetup m_setup;
     CJournal m_journal;
+    // The process's settings record and log, reached once here and handed down;
+    // the stop sequence destroys both, and nothing uses them after it.
+    CSettings& m_settings;
+    CLog& m_log;
     CCleaner m_cleaner;
     CSignalWatch m_signals;
     CPowerMonitor m_power;

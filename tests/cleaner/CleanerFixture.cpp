@@ -1,10 +1,12 @@
 #include "CleanerFixture.h"
 
 #include "CLog.h"
+#include "CScanCycle.h"
 #include "CSettings.h"
 #include "OleDate.h"
 #include "Text.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -63,8 +65,12 @@ void CleanerTest::SetUp() {
     makeFolder(m_strRoot);
     m_strUndeletedPath = m_dir / "undeleted.tmp";
     CSettings::getInstance()->setUndeletedLog(m_strUndeletedPath);
-    m_pCleaner = std::make_unique<CCleaner>();
+    m_pCleaner = makeCleaner();
     m_pCleaner->setEventDispatcher(&m_recorder);
+}
+
+std::unique_ptr<CCleaner> CleanerTest::makeCleaner() {
+    return std::make_unique<CCleaner>(*CSettings::getInstance(), *CLog::getInstance());
 }
 
 void CleanerTest::TearDown() {
@@ -93,9 +99,11 @@ std::size_t CleanerTest::countLines(const std::string& prefix) const {
 
 void CleanerTest::runPass(const std::string& folder, const std::string& types,
                           const std::string& others, double minimumAge) {
-    m_pCleaner->openUndeletedList();
-    m_pCleaner->scanFolder(folder, types, others, minimumAge);
-    m_pCleaner->closeUndeletedList();
+    CScanCycle scan(*CSettings::getInstance(), *CLog::getInstance(), m_pPassDispatcher);
+    const std::atomic<bool> stop{false};
+    scan.openList();
+    scan.clean(SPassInputs{folder, types, others, minimumAge}, stop);
+    scan.closeList();
 }
 
 std::string CleanerTest::undeletedList() const {

@@ -53,15 +53,20 @@ protected:
     // The log so far, one element per line.
     std::vector<std::string> logLines() const;
     std::size_t countLines(const std::string& prefix) const;
-    // Runs a pass with a fresh list, as the cycle does, and publishes the count.
+    // Runs a pass with a fresh list, as a scan does, and publishes the count.
     void runPass(const std::string& folder, const std::string& types,
                  const std::string& others = "", double minimumAge = 1.0);
     std::string undeletedList() const;
+
+    // A cleaner on the test's settings record and log.
+    std::unique_ptr<CCleaner> makeCleaner();
 
     TempDir m_dir;
     std::string m_strRoot;          // the folder the tests clean, created by SetUp
     std::string m_strUndeletedPath; // the settings' UndeletedLog
     CEventRecorder m_recorder;
+    // Where runPass fires its events; null: nowhere.
+    IMWEventDispatcher* m_pPassDispatcher = &m_recorder;
     std::unique_ptr<CCleaner> m_pCleaner;
 };
 

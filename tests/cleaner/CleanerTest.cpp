@@ -350,7 +350,7 @@ TEST_F(CCleanerCycleTest, StopEndsTheThreadWhereverItIs) {
     // In the pause before the pass, which would otherwise last an hour.
     CSettings::getInstance()->unsubscribe(eSE_StartTimeChanged, m_pCleaner.get());
     CSettings::getInstance()->unsubscribe(eSE_ScanNow, m_pCleaner.get());
-    m_pCleaner = std::make_unique<CCleaner>();
+    m_pCleaner = makeCleaner();
     m_pCleaner->setEventDispatcher(&m_recorder);
     m_pCleaner->setScanPause(std::chrono::hours(1));
     startAndWait();

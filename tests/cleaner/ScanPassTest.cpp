@@ -261,7 +261,7 @@ TEST_F(CleanerTest, PassTellsTheEngineEachRunningTotalAndSurvivesItsFailures) {
     EXPECT_EQ(countLines("File has been deleted: "), 3u);
 
     // Without an engine the pass runs the same, silently.
-    m_pCleaner->setEventDispatcher(nullptr);
+    m_pPassDispatcher = nullptr;
     makeFile(m_strRoot + "/d.bak", 40, kOld);
     runPass(m_strRoot, ".bak");
     EXPECT_FALSE(exists(m_strRoot + "/d.bak"));

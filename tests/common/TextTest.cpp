@@ -29,9 +29,31 @@ TEST(Text, Utf16RoundTripsIncludingSurrogatePairs) {
     EXPECT_EQ(utf8ToUtf16("\xFF"), std::u16string{0xFFFD});
 }
 
+TEST(Text, StrictConversionsRefuseWhatTheLenientOnesPatch) {
+    const std::string good = "a\xC4\x8A\xF0\x9F\x98\x80"; // a U+010A U+1F600
+    const std::u16string goodUnits{u'a', 0x010A, 0xD83D, 0xDE00};
+    EXPECT_EQ(utf8ToUtf16Strict(good), goodUnits);
+    EXPECT_EQ(utf16ToUtf8Strict(goodUnits), good);
+    EXPECT_EQ(utf8ToUtf16Strict(""), std::u16string());
+    // Stray, missing and overlong bytes, surrogates, past U+10FFFF.
+    for (const std::string bad : {"\xFF", "a\x80", "\xC3", "\xC0\xAF", "\xE0\x80\x80",
+                                  "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+        EXPECT_EQ(utf8ToUtf16Strict(bad), std::nullopt) << bad;
+        EXPECT_NE(utf8ToUtf16(bad).find(u'\xFFFD'), std::u16string::npos) << bad;
+    }
+    for (const std::u16string& bad :
+         {std::u16string{0xD800, u'x'}, std::u16string{0xDC00}, std::u16string{u'a', 0xD83D}}) {
+        EXPECT_EQ(utf16ToUtf8Strict(bad), std::nullopt);
+        EXPECT_NE(utf16ToUtf8(bad).find("\xEF\xBF\xBD"), std::string::npos);
+    }
+}
+
 TEST(Text, AsciiLowerTouchesOnlyAToZ) {
     EXPECT_EQ(asciiLower("D:/Work/Plan.BAK"), "d:/work/plan.bak");
     EXPECT_EQ(asciiLower("\xC3\x89X"), "\xC3\x89x"); // U+00C9 stays
+    std::string text = "ReadMe.BAK";
+    asciiLowerInPlace(text);
+    EXPECT_EQ(text, "readme.bak");
 }
 
 TEST(Text, ControlCharactersAreMarkedAndEverythingElseKept) {

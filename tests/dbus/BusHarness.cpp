@@ -1,5 +1,7 @@
 #include "BusHarness.h"
 
+#include "CSettings.h"
+
 #include <future>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -19,6 +21,8 @@ CServerLoop::CServerLoop(const std::string& address, Objects::CMorrowick& engine
             connection = sdbus::createSessionBusConnectionWithAddress(address);
             server = std::make_unique<DBus::CBusServer>(*connection, engine, auth, previewer);
             server->requestName();
+            // As the service does: every change of the settings reaches the clients.
+            CSettings::getInstance()->subscribePropertyChanges(&server->propertyObserver());
             ready.set_value();
         } catch (...) {
             ready.set_exception(std::current_exception());
@@ -32,6 +36,7 @@ CServerLoop::CServerLoop(const std::string& address, Objects::CMorrowick& engine
                 break;
             server->dispatch();
         }
+        CSettings::getInstance()->unsubscribePropertyChanges(&server->propertyObserver());
     });
     started.get();
 }
@@ -44,9 +49,10 @@ CServerLoop::~CServerLoop() {
     ::close(m_fdStop);
 }
 
-CSignalRecorder::CSignalRecorder(const std::string& address)
+CSignalRecorder::CSignalRecorder(const std::string& address, bool properties)
     : m_pConnection(sdbus::createSessionBusConnectionWithAddress(address)),
-      m_pProxy(sdbus::createProxy(*m_pConnection, kService, kEngine)) {
+      m_pProxy(sdbus::createProxy(*m_pConnection, kService, kEngine)),
+      m_pConfigProxy(sdbus::createProxy(*m_pConnection, kService, kConfig)) {
     const std::string events = "org.morrowick.IMorrowickEvents";
     for (const std::string member : {"scanStarted", "scanFinished", "test"})
         m_pProxy->registerSignalHandler(events, member, [this, member](sdbus::Signal& signal) {
@@ -65,10 +71,54 @@ CSignalRecorder::CSignalRecorder(const std::string& address)
         add(atEnd ? "updateCleanedSpace:" + std::to_string(total) : "bad:updateCleanedSpace");
     });
     m_pProxy->finishRegistration();
+    if (properties)
+        m_pConfigProxy->registerSignalHandler(
+            "org.freedesktop.DBus.Properties", "PropertiesChanged", [this](sdbus::Signal& signal) {
+                // Read in place, so the properties keep the order the signal lists them in.
+                std::string iface;
+                signal >> iface;
+                std::string text = "changed:";
+                std::size_t count = 0;
+                if (signal.enterContainer("{sv}")) {
+                    while (signal.enterDictEntry("sv")) {
+                        std::string name;
+                        sdbus::Variant value;
+                        signal >> name >> value;
+                        signal.exitDictEntry();
+                        text += (count++ ? " " : "") + name + "=" + variantText(value);
+                    }
+                    signal.clearFlags();
+                    signal.exitContainer();
+                }
+                std::vector<std::string> invalidated;
+                signal >> invalidated;
+                if (iface != kIConfig || !invalidated.empty() || count == 0)
+                    text = "bad:" + text;
+                add(text);
+            });
+    m_pConfigProxy->finishRegistration();
     m_pConnection->enterEventLoopAsync();
 }
 
+std::string variantText(const sdbus::Variant& value) {
+    const std::string type = value.peekValueType();
+    if (type == "s")
+        return value.get<std::string>();
+    if (type == "t")
+        return std::to_string(value.get<std::uint64_t>());
+    if (type == "i")
+        return std::to_string(value.get<std::int32_t>());
+    if (type == "u")
+        return std::to_string(value.get<std::uint32_t>());
+    if (type == "d")
+        return std::to_string(value.get<double>());
+    if (type == "v")
+        return "<" + variantText(value.get<sdbus::Variant>()) + ">";
+    return "?" + type;
+}
+
 CSignalRecorder::~CSignalRecorder() {
+    m_pConfigProxy.reset();
     m_pProxy.reset();
     m_pConnection->leaveEventLoop();
 }

@@ -37,12 +37,15 @@ private:
     int m_fdStop = -1;
 };
 
-// Records the engine's signals as text ("scanStarted", "updateCleanedSpace:42").
-// A signal whose arguments are not exactly as the contract says is recorded as
-// "bad:<member>".
+// Records the engine's signals as text ("scanStarted", "updateCleanedSpace:42"),
+// and if asked the Config object's PropertiesChanged as "changed:" and the properties in
+// the signal's order ("changed:ScanFolder=/srv LastScan=03/04/25", StartTime as
+// "<45294.437500>"). A signal whose arguments are not exactly as the contract says
+// is recorded as "bad:<member>".
 class CSignalRecorder {
 public:
-    explicit CSignalRecorder(const std::string& address);
+    // With `properties`, the Config object's PropertiesChanged too.
+    explicit CSignalRecorder(const std::string& address, bool properties = false);
     ~CSignalRecorder();
     std::vector<std::string> signals() const;
     sdbus::IConnection& connection() { return *m_pConnection; }
@@ -54,7 +57,11 @@ private:
     std::vector<std::string> m_signals;
     std::unique_ptr<sdbus::IConnection> m_pConnection;
     std::unique_ptr<sdbus::IProxy> m_pProxy;
+    std::unique_ptr<sdbus::IProxy> m_pConfigProxy;
 };
+
+// A property value as CSignalRecorder writes it.
+std::string variantText(const sdbus::Variant& value);
 
 // busctl against the test bus: busctl({"get-property", ...}).
 CommandResult busctl(const TestBus& bus, const std::vector<std::string>& args,

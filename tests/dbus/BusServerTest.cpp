@@ -170,6 +170,91 @@ TEST(BusServerConnection, TellsALostBusFromALiveOne) {
     }));
 }
 
+TEST_F(BusServer, EveryClientHearsOfEachPropertyThatChangesWhoeverChangedIt) {
+    CSignalRecorder recorder(m_bus.address(), true);
+    CSettings* settings = CSettings::getInstance();
+    // A client's changes reach the other clients; a value written again is no change.
+    ASSERT_EQ(set("ScanFolder", {"s", "/srv/a"}).status, 0);
+    ASSERT_EQ(set("ScanFolder", {"s", "/srv/a"}).status, 0);
+    ASSERT_EQ(set("DeleteAge", {"i", "3"}).status, 0);
+    ASSERT_EQ(set("ProxyUsage", {"i", "7"}).status, 0); // on already: read back as 1
+    ASSERT_EQ(set("ProxyUsage", {"i", "0"}).status, 0);
+    ASSERT_EQ(set("ProxySysAccessType", {"u", "4294967295"}).status, 0);
+    // The service's own: a scan's date, told before scanFinished, and the schedule's
+    // next due date.
+    settings->setLastScan("03/04/25");
+    m_engine.fireEvent(MW::eFE_ScanFinished);
+    // Out before the next change, which would otherwise go out with it, ahead of it.
+    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= 6; }));
+    settings->storeStartTime(45294.4375);
+    settings->storeStartTime(45294.4375);
+    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= 7; }));
+    EXPECT_EQ(set("StartTime", {"v", "s", "not a date"}).status, 1); // refused: no change
+    settings->setUndeletedCount(4);                                  // not a Config property
+    settings->setContactEmail("a@example.com");
+    ASSERT_TRUE(waitUntil([&] { return recorder.signals().size() >= 8; }));
+    EXPECT_EQ(
+        recorder.signals(),
+        (std::vector<std::string>{
+            "changed:ScanFolder=/srv/a", "changed:DeleteAge=3", "changed:ProxyUsage=0",
+            "changed:ProxySysAccessType=4294967295", "changed:LastScan=03/04/25", "scanFinished",
+            "changed:StartTime=<45294.437500>", "changed:ContactEmail=a@example.com"}));
+}
+
+TEST_F(BusServer, AFloodOfChangesIsToldAsItsLatestValues) {
+    CSignalRecorder recorder(m_bus.address(), true);
+    CSettings* settings = CSettings::getInstance();
+    // A fast scan: one change of the running total per deleted file.
+    constexpr std::uint64_t kChanges = 100000;
+    for (std::uint64_t i = 0; i < kChanges; ++i)
+        settings->addCleanedSpace(1);
+    settings->setContactName("after");
+    ASSERT_TRUE(waitUntil([&] {
+        const auto s = recorder.signals();
+        return !s.empty() && s.back().find("ContactName=after") != std::string::npos;
+    }));
+    const auto all = recorder.signals();
+    EXPECT_LT(all.size(), kChanges / 10) << "one signal per change";
+    std::uint64_t previous = 0;
+    for (const std::string& text : all) {
+        ASSERT_EQ(text.rfind("changed:", 0), 0u) << text;
+        const auto at = text.find("CleanedSpace=");
+        if (at == std::string::npos)
+            continue;
+        // Never back: a change marked just after its value went out is told again.
+        const std::uint64_t total = std::stoull(text.substr(at + 13));
+        EXPECT_GE(total, previous);
+        previous = total;
+    }
+    EXPECT_EQ(previous, kChanges);
+}
+
+TEST(EventRelay, PropertyChangesAreMarkedAndTakenWithTheEventsAfterThem) {
+    using MW::DBus::CEventRelay;
+    CEventRelay relay;
+    const auto changed = [&](int dispId) { relay.update(MW::eSE_PropertyChanged + dispId); };
+    for (int i = 0; i < 1000; ++i)
+        changed(MW::DispId::CleanedSpace);
+    changed(MW::DispId::LastScan);
+    relay.scanFinished();
+    relay.update(MW::eSE_ScanNow);               // not a property
+    changed(MW::DispId::ProxySysAccessType + 1); // no such property
+    // A bus that takes nothing now keeps everything.
+    auto batch = relay.take(0);
+    EXPECT_EQ(batch.changedProperties, 0u);
+    EXPECT_TRUE(batch.events.empty());
+    ASSERT_TRUE(relay.pending());
+    batch = relay.take(10);
+    EXPECT_EQ(batch.changedProperties,
+              (1u << MW::DispId::CleanedSpace) | (1u << MW::DispId::LastScan));
+    ASSERT_EQ(batch.events.size(), 1u);
+    EXPECT_EQ(batch.events[0].kind, MW::eFE_ScanFinished);
+    EXPECT_FALSE(relay.pending());
+    changed(MW::DispId::ScanFolder);
+    EXPECT_TRUE(relay.pending());
+    EXPECT_EQ(relay.take(10).changedProperties, 1u << MW::DispId::ScanFolder);
+}
+
 TEST(EventRelay, BehindABacklogRunningTotalsAreMergedIntoTheLatest) {
     using MW::DBus::CEventRelay;
     CEventRelay relay;
@@ -177,7 +262,7 @@ TEST(EventRelay, BehindABacklogRunningTotalsAreMergedIntoTheLatest) {
     relay.scanStarted();
     for (std::uint64_t total = 1; total <= 3; ++total)
         relay.updateCleanedSpace(total);
-    auto events = relay.take(1000);
+    auto events = relay.take(1000).events;
     ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(events[3].cleanedSpace, 3u);
 
@@ -190,7 +275,7 @@ TEST(EventRelay, BehindABacklogRunningTotalsAreMergedIntoTheLatest) {
     relay.updateCleanedSpace(200000);
     relay.updateCleanedSpace(200001);
     relay.scanFinished();
-    events = relay.take(100000);
+    events = relay.take(100000).events;
     EXPECT_FALSE(relay.pending());
     ASSERT_LE(events.size(), CEventRelay::kBacklog + 4);
     std::vector<std::string> tail;

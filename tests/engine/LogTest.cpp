@@ -2,6 +2,7 @@
 #include "TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <thread>
@@ -46,28 +47,63 @@ TEST_F(Log, EntriesOfTwoThreadsStayWholeAndInOrder) {
     EXPECT_EQ(next[1], kEntries);
 }
 
-TEST_F(Log, SizeRuleAtOpen) {
-    const std::string big(CLog::kMaxSize, 'x');
-    MW::Test::writeFile(m_path, big); // exactly 20 MiB: appended to
-    CLog::getInstance()->open(m_path);
-    MW::logWrite("next");
-    CLog::getInstance()->close();
-    EXPECT_EQ(static_cast<std::int64_t>(MW::Test::readFile(m_path).size()),
-              CLog::kMaxSize + static_cast<std::int64_t>(textLines("next\n").size()));
+// Sizes and ends of a log, compared instead of their megabytes of text.
+std::int64_t sizeOf(const std::string& path) {
+    return static_cast<std::int64_t>(MW::Test::readFile(path).size());
+}
 
-    CLog::getInstance()->open(m_path); // one byte more: moved aside, a new log begins
+TEST_F(Log, SizeRuleAtOpen) {
+    MW::Test::writeFile(m_path, std::string(CLog::kMaxSize, 'x')); // exactly 20 MiB
+    CLog::getInstance()->open(m_path);
+    CLog::getInstance()->close();
+    EXPECT_FALSE(MW::Test::exists(m_path + ".1")); // appended to: nothing moved
+    EXPECT_EQ(sizeOf(m_path), CLog::kMaxSize);
+
+    MW::Test::writeFile(m_path, std::string(CLog::kMaxSize + 1, 'x')); // one byte more
+    CLog::getInstance()->open(m_path); // moved aside, a new log begins
     MW::logWrite("banner");
     CLog::getInstance()->close();
     EXPECT_EQ(MW::Test::readFile(m_path), textLines("banner\n"));
-    EXPECT_EQ(MW::Test::readFile(m_path + ".1"), big + textLines("next\n"));
+    EXPECT_EQ(sizeOf(m_path + ".1"), CLog::kMaxSize + 1);
 }
 
-TEST_F(Log, SizeRuleWhileOpenKeepsOnePreviousLog) {
+TEST_F(Log, SizeRuleWhileWritingKeepsOnePreviousLog) {
+    // A long scan writes an entry per file: the log must not pass its size.
     MW::Test::writeFile(m_path + ".1", "oldest\n");
+    CLog::getInstance()->open(m_path);
+    const auto entry = [](int i) {
+        std::string text = std::to_string(i);
+        return text + std::string(1000 - text.size(), 'e');
+    };
+    const std::int64_t entryBytes = static_cast<std::int64_t>(textLines(entry(0) + "\n").size());
+    const int count = static_cast<int>(CLog::kMaxSize / entryBytes) + 100;
+    for (int i = 0; i < count; ++i)
+        MW::logWrite(entry(i));
+    CLog::getInstance()->close();
+
+    const std::string previous = MW::Test::readFile(m_path + ".1");
+    const std::string current = MW::Test::readFile(m_path);
+    EXPECT_LE(static_cast<std::int64_t>(previous.size()), CLog::kMaxSize);
+    EXPECT_GT(static_cast<std::int64_t>(previous.size()), CLog::kMaxSize - entryBytes);
+    // Nothing lost, nothing twice: the previous log and this one hold every entry,
+    // in order, and the oldest log made room.
+    EXPECT_EQ(static_cast<std::int64_t>(previous.size() + current.size()), count * entryBytes);
+    EXPECT_EQ(previous.rfind(entry(0), 0), 0u);
+    const auto firstHere = std::stoi(current.substr(0, current.find('e')));
+    EXPECT_EQ(static_cast<std::int64_t>(previous.size()), firstHere * entryBytes);
+    EXPECT_EQ(current.substr(current.size() - entryBytes), textLines(entry(count - 1) + "\n"));
+}
+
+TEST_F(Log, SizeRuleFindsWhatOthersAppended) {
     CLog::getInstance()->open(m_path);
     MW::logWrite("first");
     CLog::getInstance()->limitSize(); // small: nothing happens
-    MW::logWrite(std::string(CLog::kMaxSize, 'y'));
+    EXPECT_FALSE(MW::Test::exists(m_path + ".1"));
+    {
+        // Grown behind the log's back, for example by a copy of the service.
+        std::ofstream grow(m_path, std::ios::app | std::ios::binary);
+        grow << std::string(CLog::kMaxSize, 'y');
+    }
     CLog::getInstance()->limitSize();
     MW::logWrite("after");
     CLog::getInstance()->close();
@@ -75,7 +111,7 @@ TEST_F(Log, SizeRuleWhileOpenKeepsOnePreviousLog) {
     const std::string previous = MW::Test::readFile(m_path + ".1");
     const std::string first = textLines("first\n");
     EXPECT_EQ(static_cast<std::int64_t>(previous.size()),
-              CLog::kMaxSize + static_cast<std::int64_t>(first.size() + textLines("\n").size()));
+              CLog::kMaxSize + static_cast<std::int64_t>(first.size()));
     EXPECT_EQ(previous.substr(0, first.size()), first);
     CLog::getInstance()->limitSize(); // closed: nothing to do
 }

@@ -1,10 +1,12 @@
 // A whole scan driven through the bus, watched through the service's signals.
 
 #include "E2eSupport.h"
+#include "LocalClock.h"
 #include "TestBus.h"
 #include "Text.h"
 
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <future>
 #include <gtest/gtest.h>
@@ -182,6 +184,72 @@ TEST(Scan, AStartTimeWrittenThroughTheBusReArmsTheRunningService) {
     ASSERT_TRUE(s.set("StartTime", {"v", "s", timeOfDayIn(3)}));
     EXPECT_TRUE(waitUntil([&] { return !exists(s.tree / "old.bak"); }));
     EXPECT_TRUE(waitUntil([&] { return s.get(kConfig, kConfigIface, "LastScan") != "s \"\""; }));
+    EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
+}
+
+TEST(Scan, EveryClientHearsOfEachSettingThatChangesWhoeverChangedIt) {
+    RunningService s;
+    Child service({kMwService, "--bus=session"}, s.env);
+    ASSERT_TRUE(waitUntil([&] { return ownerPid(s.bus.address()) > 0; }));
+    // One client listens (gdbus); changes that it hears show when it is listening.
+    const std::string heard = s.tree / "heard.txt";
+    Child monitor({"sh", "-c",
+                   "exec stdbuf -oL gdbus monitor --address '" + s.bus.address() +
+                       "' --dest org.morrowick.Service > '" + heard + "'"});
+    int probe = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        s.set("ContactName", {"s", "probe " + std::to_string(++probe)});
+        return readFile(heard).find("'ContactName': <'probe") != std::string::npos;
+    }));
+    const auto lines = [&] { return splitLines(readFile(heard)); };
+    // The first PropertiesChanged of the Config object that names `property`, or -1.
+    const auto changeOf = [&](const std::string& property) {
+        const auto all = lines();
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (all[i].rfind("/org/morrowick/Config: org.freedesktop.DBus.Properties."
+                             "PropertiesChanged ('org.morrowick.IConfig', {",
+                             0) == 0 &&
+                all[i].find("'" + property + "': <") != std::string::npos)
+                return static_cast<int>(i);
+        return -1;
+    };
+
+    // Another client (busctl) changes settings; writing a value again is no change.
+    ASSERT_TRUE(s.set("ScanFolder", {"s", s.tree.path()}));
+    ASSERT_TRUE(s.set("FileTypes", {"s", ".bak"}));
+    ASSERT_TRUE(s.set("FileTypes", {"s", ".bak"}));
+    // The listener hears the start time the schedule made of the time of day.
+    const DueTime due = dueTimeAhead(3);
+    char time[8];
+    std::snprintf(time, sizeof time, "%02d:%02d", due.hour, due.minute);
+    ASSERT_TRUE(s.set("StartTime", {"v", "s", time}));
+    ASSERT_TRUE(waitUntil([&] { return changeOf("StartTime") >= 0; }));
+    const std::string startTime = lines()[static_cast<std::size_t>(changeOf("StartTime"))];
+    const auto value = startTime.find("'StartTime': <<");
+    ASSERT_NE(value, std::string::npos) << startTime;
+    EXPECT_NEAR(std::stod(startTime.substr(value + 15)), due.oleDate, 1e-6) << startTime;
+
+    // The service's own changes during a scan: the date is heard before scanFinished.
+    ASSERT_EQ(busctl(s.bus.address(), {"call", kName, kEngine, kEngineIface, "scanNow"}).status, 0);
+    ASSERT_TRUE(waitUntil([&] {
+        return findLine(lines(), "/org/morrowick/Morrowick: "
+                                 "org.morrowick.IMorrowickEvents."
+                                 "scanFinished ()") >= 0;
+    }));
+    const auto all = lines();
+    const int finished = findLine(all, "/org/morrowick/Morrowick: org.morrowick."
+                                       "IMorrowickEvents.scanFinished ()");
+    const int lastScan = changeOf("LastScan");
+    ASSERT_GE(lastScan, 0) << readFile(heard);
+    EXPECT_LT(lastScan, finished) << readFile(heard);
+    EXPECT_GE(changeOf("CleanedSpace"), 0) << readFile(heard);
+    EXPECT_NE(readFile(heard).find("'CleanedSpace': <uint64 1>"), std::string::npos)
+        << readFile(heard);
+    EXPECT_GE(changeOf("ScanFolder"), 0);
+    std::size_t fileTypes = 0;
+    for (const auto& line : all)
+        fileTypes += line.find("'FileTypes': <") != std::string::npos;
+    EXPECT_EQ(fileTypes, 1u) << readFile(heard);
     EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
 }
 

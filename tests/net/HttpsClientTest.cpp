@@ -2,6 +2,9 @@
 #include "NetTestServers.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <thread>
 
 namespace MW::Test {
 namespace {
@@ -151,6 +154,44 @@ TEST_F(NetHttpsClient, SelfSignedCertificateIsRefusedByDefault) {
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].path, "/trusted");
     EXPECT_EQ(requests[1].path, "/relaxed");
+}
+
+TEST_F(NetHttpsClient, ACaFileReplacesTheSystemAuthorities) {
+    // The system's authorities, replaced for one thread of this test (a private mount
+    // namespace over /etc/ssl/certs), trust this server; another CA file does not.
+    TempDir store;
+    const auto hash = runCommand({"openssl", "x509", "-hash", "-noout", "-in", server.caFile()});
+    ASSERT_EQ(hash.status, 0) << hash.err;
+    const std::string certificate = readFile(server.caFile());
+    writeFile(store / (hash.out.substr(0, hash.out.find('\n')) + ".0"), certificate);
+    writeFile(store / "ca-certificates.crt", certificate);
+    TempDir otherDir;
+    // Under another name: a certificate of the same name would hide the system's.
+    const TestCertificate other =
+        makeTestCertificate(otherDir.path(), kLoopbackNames, "/CN=Another authority");
+
+    bool isolated = false;
+    std::string withSystem, withOtherFile;
+    std::thread([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(store.path().c_str(), "/etc/ssl/certs", nullptr, MS_BIND, nullptr) != 0)
+            return;
+        isolated = true;
+        withSystem =
+            failureOf([&] { tlsClient(server.port(), {})->SendRequest(u"/system", nullptr, u""); });
+        CTlsOptions tls;
+        tls.caFile = other.certFile;
+        withOtherFile =
+            failureOf([&] { tlsClient(server.port(), tls)->SendRequest(u"/other", nullptr, u""); });
+    }).join();
+    if (!isolated)
+        GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(withSystem, "no exception");
+    EXPECT_EQ(withOtherFile, "Can't send request to the server.");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/system");
 }
 
 TEST_F(NetHttpsClient, UnreachableServersFailWithoutHanging) {

@@ -3,9 +3,9 @@
 // page and cannot open the file; a settings file that cannot be opened is
 // replaced by the defaults, so that mistake would lose the user's settings.
 
-#include "CCleaner.h"
 #include "CLog.h"
 #include "CSettings.h"
+#include "CUndeletedList.h"
 #include "Files.h"
 #include "TempDir.h"
 
@@ -93,11 +93,10 @@ TEST_F(SettingsPath, LogAndUndeletedListOutsideAsciiAreWritten) {
     MW::logWrite("caf\xC3\xA9");
     CSettings::getInstance()->setUndeletedLog(m_folder + "\\\xC3\xBC"
                                                          "brig.tmp"); // übrig.tmp
-    MW::CCleaner cleaner;
-    cleaner.openUndeletedList();
-    cleaner.addUndeleted("c:\\a\xC3\xA9.bak");
-    cleaner.closeUndeletedList();
-    EXPECT_EQ(CSettings::getInstance()->getUndeletedCount(), 1);
+    MW::CUndeletedList list;
+    list.open(CSettings::getInstance()->getUndeletedLog());
+    list.add("c:\\a\xC3\xA9.bak");
+    EXPECT_EQ(list.close(), 1);
     EXPECT_EQ(readFile(m_folder + "\\\xC3\xBC"
                                   "brig.tmp"),
               "c:\\a\xE9.bak\r\n");

@@ -88,13 +88,13 @@ std::vector<std::string> recordNames(const std::string& directory) {
 
 } // namespace
 
-TestCertificate makeTestCertificate(const std::string& directory, const std::string& altNames) {
+TestCertificate makeTestCertificate(const std::string& directory, const std::string& altNames,
+                                    const std::string& subject) {
     TestCertificate certificate{directory + "/cert.pem", directory + "/key.pem"};
-    const auto result =
-        runCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj",
-                    "/CN=Morrowick test server", "-addext", "subjectAltName=" + altNames, "-keyout",
-                    certificate.keyFile, "-out", certificate.certFile});
+    const auto result = runCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                    "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj",
+                                    subject, "-addext", "subjectAltName=" + altNames, "-keyout",
+                                    certificate.keyFile, "-out", certificate.certFile});
     if (result.status != 0)
         throw std::runtime_error("openssl req failed: " + result.err);
     return certificate;
@@ -160,6 +160,8 @@ HttpsTestServer::HttpsTestServer(const Options& options)
                                      options.password};
     if (options.refusingProxy)
         argv.emplace_back("--refusing-proxy");
+    if (options.endlessRefusal)
+        argv.emplace_back("--endless-refusal");
     m_process = std::make_unique<Child>(argv);
     const bool started =
         waitUntil([&] { return exists(portFile) || !running(*m_process); }, 30) && exists(portFile);

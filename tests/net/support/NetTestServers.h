@@ -8,7 +8,12 @@
 //      /truncated/N  announces N bytes, sends N/2, hangs up
 //      /hold/N       headers of N bytes now, the body after releaseHeldBodies()
 //                    (the server gives up and hangs up after 30 s)
+//      /silent       takes the request and never answers
+//      /trickle/N/MS announces N bytes, sends one every MS milliseconds
+//      /tricklehead/MS  a status line, then a header one byte every MS ms, never ending
+//      /endless      a chunked body without end
 //      anything else 200 "OK"
+//    Silent, slow and endless answers last until the client leaves (at most 300 s).
 //    Body byte i of /bytes and /chunked is i % 251 (see expectedBody).
 //  - TinyProxy: tinyproxy on a free loopback port, optionally with BasicAuth; its log
 //    shows every CONNECT it handled.
@@ -35,8 +40,10 @@ struct TestCertificate {
     std::string keyFile;
 };
 inline constexpr char kLoopbackNames[] = "DNS:localhost,IP:127.0.0.1";
+inline constexpr char kTestSubject[] = "/CN=Morrowick test server";
 TestCertificate makeTestCertificate(const std::string& directory,
-                                    const std::string& altNames = kLoopbackNames);
+                                    const std::string& altNames = kLoopbackNames,
+                                    const std::string& subject = kTestSubject);
 
 // A loopback TCP port nobody listens on at the moment of the call.
 std::uint16_t freeLoopbackPort();
@@ -65,6 +72,8 @@ public:
         // Plain HTTP instead, answering everything (CONNECT too) with 407 Basic: a proxy
         // that no credentials satisfy. requests() then lists the CONNECTs.
         bool refusingProxy = false;
+        // With refusingProxy: the 407 carries a chunked body that never ends.
+        bool endlessRefusal = false;
     };
 
     HttpsTestServer();

@@ -7,7 +7,8 @@ so a reader never sees half a record. The chosen port goes to --port-file once t
 server listens.
 
 With --refusing-proxy it speaks plain HTTP and answers every request, CONNECT
-included, with 407 and "Proxy-Authenticate: Basic" (a proxy no credentials satisfy).
+included, with 407 and "Proxy-Authenticate: Basic" (a proxy no credentials satisfy);
+with --endless-refusal too, that 407 has a chunked body that never ends.
 
 Paths (anything else answers 200 with the body "OK"):
   /status/NNN          answers NNN with a short body
@@ -19,6 +20,12 @@ Paths (anything else answers 200 with the body "OK"):
   /hold/N              sends the headers of N bytes, the body once the file "release"
                        exists in --record-dir (gives up and hangs up after 30 s)
   /close               closes the connection without answering
+  /silent              takes the request and never answers (until the client leaves)
+  /trickle/N/MS        announces N bytes and sends one every MS milliseconds
+  /tricklehead/MS      sends a status line, then one byte of a header every MS
+                       milliseconds, never ending the headers
+  /endless             a chunked body that never ends
+Slow and endless answers stop when the client goes away, and after 300 s.
 """
 import argparse
 import base64
@@ -26,6 +33,7 @@ import hashlib
 import os
 import re
 import secrets
+import select
 import socket
 import ssl
 import sys
@@ -34,6 +42,8 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 REALM = "morrowick-test"
+# The longest a slow or endless answer goes on, should a client never leave.
+LONGEST = 300
 PIECE = bytes(i % 251 for i in range(251 * 261))  # 65511 bytes, a whole number of cycles
 
 
@@ -103,6 +113,36 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def client_gone(self, wait):
+        """Waits up to `wait` seconds; True once the client closed its side."""
+        try:
+            readable, _, _ = select.select([self.connection], [], [], wait)
+            return bool(readable) and not self.connection.recv(1)
+        except (OSError, ValueError, ssl.SSLError):
+            return True
+
+    def endless_chunks(self):
+        piece = b"%x\r\n%s\r\n" % (len(PIECE), PIECE)
+        deadline = time.monotonic() + LONGEST
+        try:
+            while time.monotonic() < deadline:
+                self.wfile.write(piece)
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
+            pass
+        self.close_connection = True
+
+    def trickle(self, data, pause):
+        deadline = time.monotonic() + LONGEST
+        try:
+            for i in range(len(data)):
+                if time.monotonic() > deadline or self.client_gone(pause):
+                    break
+                self.wfile.write(data[i:i + 1])
+                self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
+            pass
+        self.close_connection = True
+
     def basic_ok(self):
         expected = "Basic " + base64.b64encode(
             ("%s:%s" % (self.server.user, self.server.password)).encode()).decode()
@@ -126,12 +166,45 @@ class Handler(BaseHTTPRequestHandler):
         body = self.read_body()
         self.record(body)
         if self.server.refusing_proxy:
+            if self.server.endless_refusal:
+                self.send_response(407)
+                self.send_header("Proxy-Authenticate", 'Basic realm="%s"' % REALM)
+                self.send_header("Transfer-Encoding", "chunked")
+                self.end_headers()
+                self.endless_chunks()
+                return
             self.reply(407, b"", [("Proxy-Authenticate", 'Basic realm="%s"' % REALM)])
             return
         path = self.path.split("?")[0]
         if path == "/close":
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
+            return
+        if path == "/silent":
+            deadline = time.monotonic() + LONGEST
+            while time.monotonic() < deadline and not self.client_gone(0.5):
+                pass
+            self.close_connection = True
+            return
+        if path == "/endless":
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            self.endless_chunks()
+            return
+        match = re.fullmatch(r"/trickle/(\d+)/(\d+)", path)
+        if match:
+            count, pause = int(match.group(1)), int(match.group(2)) / 1000
+            self.send_response(200)
+            self.send_header("Content-Length", str(count))
+            self.end_headers()
+            self.wfile.flush()
+            self.trickle(b"".join(pattern(count)), pause)
+            return
+        match = re.fullmatch(r"/tricklehead/(\d+)", path)
+        if match:
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nX-Slow: ")
+            self.trickle(b"x" * 100000, int(match.group(1)) / 1000)
             return
         match = re.fullmatch(r"/status/(\d{3})", path)
         if match:
@@ -228,6 +301,7 @@ def main():
     parser.add_argument("--user", default="user")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--refusing-proxy", action="store_true")
+    parser.add_argument("--endless-refusal", action="store_true")
     args = parser.parse_args()
 
     server = Server(("127.0.0.1", args.port), Handler)
@@ -239,6 +313,7 @@ def main():
     server.count = 0
     server.nonces = set()
     server.refusing_proxy = args.refusing_proxy
+    server.endless_refusal = args.endless_refusal
     with open(args.port_file + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
     os.rename(args.port_file + ".tmp", args.port_file)
