@@ -47,9 +47,9 @@ if ((coverage)); then
         LLVM_PROFILE_FILE="$out/$name.profraw" "$binary" -runs=0 "${inputs[@]}" >"$out/$name.log" 2>&1
         llvm-profdata-14 merge -sparse "$out/$name.profraw" -o "$out/$name.profdata"
         echo "== $name: $(find "${inputs[@]}" -type f | wc -l) inputs"
-        # The parsers' own files: not the target, the system's headers or Qt's.
+        # The parsers' own files: not the target's, the system's headers or Qt's.
         llvm-cov-14 report "$binary" -instr-profile="$out/$name.profdata" \
-            -ignore-filename-regex='^/usr/|/fuzz/' | sed "s|$PWD/||"
+            -ignore-filename-regex='^/usr/|/fuzz/(support/)?[^/.][^/]*$' | cut -c1-200
     done
     exit 0
 fi
