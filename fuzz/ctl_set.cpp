@@ -26,16 +26,18 @@ void checkAccepted(const MW::Ctl::SSettingChanges& changes) {
     for (qsizetype i = 0; i < changes.names.size(); ++i)
         if (changes.names.indexOf(changes.names[i], i + 1) >= 0)
             MW::Fuzz::fail("a name accepted twice");
-    if (changes.folder && !(QDir::isAbsolutePath(*changes.folder) && QFileInfo(*changes.folder).isDir()))
+    if (changes.folder &&
+        !(QDir::isAbsolutePath(*changes.folder) && QFileInfo(*changes.folder).isDir()))
         MW::Fuzz::fail("folder accepted that is not an existing absolute folder");
-    if (changes.fileTypes && MW::Ctl::normaliseFileTypes(*changes.fileTypes, nullptr) != *changes.fileTypes)
+    if (changes.fileTypes &&
+        MW::Ctl::normaliseFileTypes(*changes.fileTypes, nullptr) != *changes.fileTypes)
         MW::Fuzz::fail("types accepted in a form the configurator does not write");
     if (changes.deleteAge && (*changes.deleteAge < 0 || *changes.deleteAge > 5))
         MW::Fuzz::fail("age outside 0 to 5 accepted");
     if (changes.startTime && !changes.startTime->isValid())
         MW::Fuzz::fail("an invalid time accepted");
-    if (changes.otherTypes && (changes.otherTypes->contains(QLatin1Char('\n')) ||
-                               changes.otherTypes->contains(QChar(0))))
+    if (changes.otherTypes &&
+        (changes.otherTypes->contains(QLatin1Char('\n')) || changes.otherTypes->contains(QChar(0))))
         MW::Fuzz::fail("other-types of more than one line accepted");
 }
 

@@ -22,7 +22,8 @@ std::vector<std::string> valuesOf(const std::vector<std::pair<std::string, std::
 
 void checkSchemes(const std::vector<std::string>& challenges) {
     for (const std::string& scheme : offeredSchemes(challenges))
-        if (scheme.empty() || scheme.find_first_of(" \t,=ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos)
+        if (scheme.empty() ||
+            scheme.find_first_of(" \t,=ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos)
             MW::Fuzz::fail("scheme \"" + scheme + "\" is not one lower-case word");
 }
 

@@ -17,11 +17,10 @@ using MW::CSettings;
 // Every persisted field, in the order of the file.
 auto valuesOf(const CSettings& s) {
     return std::make_tuple(s.getScanFolder(), s.getFileTypes(), s.getOtherFileTypes(),
-                           s.getStartTime(), s.getDeleteAge(), s.getLastScan(),
-                           s.getCleanedSpace(), s.getContactName(), s.getContactEmail(),
-                           s.getProxyServer(), s.getProxyPort(), s.getProxyUsage(),
-                           s.getProxySysUsage(), s.getProxySysServer(), s.getProxySysBypass(),
-                           s.getProxySysAccessType());
+                           s.getStartTime(), s.getDeleteAge(), s.getLastScan(), s.getCleanedSpace(),
+                           s.getContactName(), s.getContactEmail(), s.getProxyServer(),
+                           s.getProxyPort(), s.getProxyUsage(), s.getProxySysUsage(),
+                           s.getProxySysServer(), s.getProxySysBypass(), s.getProxySysAccessType());
 }
 
 std::string readAll(const std::string& path) {

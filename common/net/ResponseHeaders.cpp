@@ -69,7 +69,8 @@ std::vector<std::string> offeredSchemes(const std::vector<std::string>& challeng
             const auto first = piece.find_first_not_of(" \t");
             if (first == std::string_view::npos)
                 continue;
-            const std::string_view word = piece.substr(first, piece.find_first_of(" \t", first) - first);
+            const std::string_view word =
+                piece.substr(first, piece.find_first_of(" \t", first) - first);
             if (word.find('=') != std::string_view::npos) // a parameter of the previous challenge
                 continue;
             std::string scheme(word);

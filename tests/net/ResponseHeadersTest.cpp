@@ -37,12 +37,13 @@ TEST(NetResponseHeaders, FieldsBlankLinesAndTheRest) {
     EXPECT_EQ(parseHeaderLine(" \t\n").kind, Kind::end);
     EXPECT_EQ(parseHeaderLine("").kind, Kind::end);
     EXPECT_EQ(parseHeaderLine("no colon here\r\n").kind, Kind::other);
-    EXPECT_EQ(parseHeaderLine("http/1.1 200 OK\r\n").kind, Kind::other); // the prefix is case-sensitive
+    EXPECT_EQ(parseHeaderLine("http/1.1 200 OK\r\n").kind,
+              Kind::other); // the prefix is case-sensitive
 }
 
 TEST(NetResponseHeaders, SchemesOfEveryChallengeWithoutTheirParameters) {
-    EXPECT_EQ(offeredSchemes({R"(Digest realm="r", nonce="n", qop="auth", Basic realm="r")",
-                              "NTLM", "  Negotiate\ttoken68"}),
+    EXPECT_EQ(offeredSchemes({R"(Digest realm="r", nonce="n", qop="auth", Basic realm="r")", "NTLM",
+                              "  Negotiate\ttoken68"}),
               (std::vector<std::string>{"digest", "basic", "ntlm", "negotiate"}));
     EXPECT_TRUE(offeredSchemes({"", ",", " , \t,", "realm=x"}).empty());
 }
