@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds one preset (debug by default): scripts/build.sh [debug|release|asan]
+# Configures and builds one preset (debug by default): scripts/build.sh [debug|release|asan|fuzz|package]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-debug}"

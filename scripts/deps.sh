@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Morrowick needs to build, run and test, when missing.
-#   scripts/deps.sh           the Linux build, its tests and the package check
+#   scripts/deps.sh           the Linux build, its tests, the fuzz targets and the package check
 #   scripts/deps.sh windows   the Windows build: mingw-w64 (posix threads) and Wine
 set -euo pipefail
 
@@ -17,6 +17,7 @@ packages=(
     libxcb1-dev
     scdoc lintian desktop-file-utils dpkg-dev fakeroot
     man-db
+    clang-14 libclang-rt-14-dev llvm-14
 )
 if [ "${1:-}" = windows ]; then
     packages=(

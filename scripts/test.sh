@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
-#   scripts/test.sh            all of it: the debug build's tests, the Debian package
-#                              and its check, the engine built for Windows under Wine
-#   scripts/test.sh PRESET     one preset only: debug, release, asan, package or windows
+#   scripts/test.sh            all of it: the debug build's tests, the fuzz targets'
+#                              short runs, the Debian package and its check, the
+#                              engine built for Windows under Wine
+#   scripts/test.sh PRESET     one preset only: debug, release, asan, fuzz, package or windows
 # The tests that read the clock (label "clock") run once more in each of two
 # time zones 25 hours apart, so that the local date and hour differ by a whole
 # day between the runs: a test that holds only at some hours fails at once.
@@ -20,9 +21,17 @@ run_tests() {
     done
 }
 
+run_fuzz() {
+    # Each target a fixed number of runs from a fixed seed (fuzz/CMakeLists.txt),
+    # two at a time.
+    ctest --preset fuzz --no-tests=error -j"$(nproc)"
+}
+
 if [ "$preset" = all ]; then
     scripts/build.sh debug
     run_tests debug
+    scripts/build.sh fuzz
+    run_fuzz
     # The .deb is built from an optimised tree and checked.
     scripts/build.sh package
     ctest --preset package --no-tests=error
@@ -31,6 +40,8 @@ fi
 scripts/build.sh "$preset"
 if [ "$preset" = package ]; then
     ctest --preset package --no-tests=error
+elif [ "$preset" = fuzz ]; then
+    run_fuzz
 else
     run_tests "$preset"
 fi

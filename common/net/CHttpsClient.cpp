@@ -3,6 +3,7 @@
 #include "CurlTransfer.h"
 #include "Messages.h"
 #include "ProxyBypass.h"
+#include "ResponseHeaders.h"
 #include "SystemProxy.h"
 #include "Text.h"
 
@@ -42,32 +43,6 @@ bool validHost(const std::string& host) {
     return true;
 }
 
-// The schemes a challenge header offers, lower case ("basic", "digest", ...).
-std::vector<std::string> offeredSchemes(const std::vector<std::string>& headers) {
-    std::vector<std::string> schemes;
-    for (const auto& value : headers) {
-        std::size_t pos = 0;
-        while (pos <= value.size()) {
-            auto end = value.find(',', pos);
-            if (end == std::string::npos)
-                end = value.size();
-            std::string piece = value.substr(pos, end - pos);
-            pos = end + 1;
-            const auto first = piece.find_first_not_of(" \t");
-            if (first == std::string::npos)
-                continue;
-            std::string word = piece.substr(first, piece.find_first_of(" \t", first) - first);
-            if (word.find('=') != std::string::npos) // a parameter of the previous challenge
-                continue;
-            for (char& c : word)
-                if (c >= 'A' && c <= 'Z')
-                    c = static_cast<char>(c + 32);
-            schemes.push_back(word);
-        }
-    }
-    return schemes;
-}
-
 struct Scheme {
     const char* name;
     unsigned long curlBit;
@@ -87,7 +62,7 @@ constexpr std::array kServerSchemes = {
 template <std::size_t N>
 unsigned long pickScheme(CURL* easy, const std::array<Scheme, N>& order,
                          const std::vector<std::string>& challenge, CURLoption option) {
-    const auto offered = offeredSchemes(challenge);
+    const auto offered = Detail::offeredSchemes(challenge);
     for (const auto& scheme : order)
         for (const auto& name : offered)
             if (name == scheme.name && curl_easy_setopt(easy, option, scheme.curlBit) == CURLE_OK)

@@ -1,7 +1,8 @@
 #include "CurlTransfer.h"
 
+#include "ResponseHeaders.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -13,20 +14,6 @@ bool initialiseCurl() {
     static bool ok = false;
     std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
     return ok;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-std::string_view trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 } // namespace
@@ -208,7 +195,7 @@ long CCurlTransfer::status() const {
 std::vector<std::string> CCurlTransfer::headerValues(std::string_view name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : m_headers)
-        if (equalsNoCase(key, name))
+        if (Network::Detail::headerNameEquals(key, name))
             values.push_back(value);
     return values;
 }
@@ -266,35 +253,37 @@ std::size_t CCurlTransfer::onWrite(char* data, std::size_t size, std::size_t cou
 std::size_t CCurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
     auto& transfer = *static_cast<CCurlTransfer*>(self);
     const std::size_t bytes = size * count;
-    const std::string_view line(data, bytes);
-    // Each status line starts a response: the proxy's answer to CONNECT, an interim
-    // one, a challenge or the final one.
-    if (line.rfind("HTTP/", 0) == 0) {
+    using Network::Detail::SHeaderLine;
+    const SHeaderLine line = Network::Detail::parseHeaderLine(std::string_view(data, bytes));
+    switch (line.kind) {
+    case SHeaderLine::EKind::status: {
+        // Each status line starts a response: the proxy's answer to CONNECT, an
+        // interim one, a challenge or the final one.
         transfer.m_headers.clear();
         transfer.m_finalHeaders = false;
-        const auto space = line.find(' ');
-        transfer.m_blockStatus = space == std::string_view::npos
-                                     ? 0
-                                     : std::atol(std::string(line.substr(space + 1, 3)).c_str());
+        transfer.m_blockStatus = line.status;
         // curl records the server's status before passing its status line on; while
         // the proxy answers CONNECT there is none yet.
         long serverStatus = 0;
         curl_easy_getinfo(transfer.m_easy, CURLINFO_RESPONSE_CODE, &serverStatus);
         transfer.m_proxyBlock = serverStatus == 0;
-        return bytes;
+        break;
     }
-    if (trim(line).empty()) {
+    case SHeaderLine::EKind::end: {
         // A challenge curl answers itself (credentials are set) is followed by another
         // response; then the body or the end of the transfer tells which one is last.
         const long status = transfer.m_blockStatus;
         const bool challenge = status == 401 || status == 407;
         transfer.m_finalHeaders =
             status >= 200 && !transfer.m_proxyBlock && !(challenge && transfer.m_followChallenges);
-        return bytes;
+        break;
     }
-    const auto colon = line.find(':');
-    if (colon != std::string_view::npos)
-        transfer.m_headers.emplace_back(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+    case SHeaderLine::EKind::field:
+        transfer.m_headers.emplace_back(line.name, line.value);
+        break;
+    case SHeaderLine::EKind::other:
+        break;
+    }
     return bytes;
 }
 

@@ -2,8 +2,8 @@
 
 #include "CurlTransfer.h"
 #include "Messages.h"
+#include "ResponseHeaders.h"
 
-#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -49,14 +49,10 @@ void CHttpClient::ReceiveAll(std::unique_ptr<char[]>& buffer, std::size_t& lengt
 }
 
 void CHttpClient::ReceiveInChunks(IDataReceiver& receiver, std::size_t chunkSize) {
-    const auto lengths = m_transfer->headerValues("Content-Length");
-    std::uint64_t contentLength = 0;
-    const std::string text = lengths.empty() ? std::string() : lengths.front();
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), contentLength);
-    if (!m_transfer->active() || text.empty() || error != std::errc() ||
-        end != text.data() + text.size())
+    const auto length = Network::Detail::contentLength(m_transfer->headerValues("Content-Length"));
+    if (!m_transfer->active() || !length)
         throw CNetworkException(Messages::kAsyncContentLength);
+    const std::uint64_t contentLength = *length;
 
     std::vector<char> buffer(chunkSize);
     std::uint64_t total = 0;
