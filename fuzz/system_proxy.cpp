@@ -6,7 +6,7 @@
 #include "FuzzInput.h"
 #include "ProxyBypass.h"
 #include "SystemProxy.h"
-#include "Utf.h"
+#include "Text.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (accessType != 3 || server.empty()) {
         MW::Fuzz::fail("a proxy found without a server");
     } else {
-        checkBypass(Cxx::Network::Detail::toUtf8(bypass).value());
+        checkBypass(MW::Common::utf16ToUtf8Strict(bypass).value());
     }
     // Any bytes as a list, too (the explicit proxy's list comes from the user).
     checkBypass(input);

@@ -14,6 +14,7 @@ namespace {
 
 using Cxx::Network::Exception::CNetworkException;
 namespace Messages = Cxx::Network::Messages;
+namespace Detail = Cxx::Network::Detail;
 
 constexpr std::uint32_t kNamedProxy = 3;
 // A proxy or server alternating 401 and 407 for ever must not keep the caller here.
