@@ -34,6 +34,27 @@ bool isMember(HANDLE token, PSID sid) {
     return sid && ::CheckTokenMembership(token, sid, &member) && member;
 }
 
+// Whether the token's own account is `self` and counts for more than denying
+// (CheckTokenMembership may look at the groups only).
+bool isAccount(HANDLE token, PSID self) {
+    if (isMember(token, self))
+        return true;
+    HANDLE query = token;
+    CHandle own;
+    if (!query) {
+        if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, own.put()))
+            return false;
+        query = own.get();
+    }
+    DWORD size = 0;
+    ::GetTokenInformation(query, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(query, TokenUser, buffer.data(), size, &size))
+        return false;
+    const SID_AND_ATTRIBUTES& user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User;
+    return ::EqualSid(user.Sid, self) && !(user.Attributes & SE_GROUP_USE_FOR_DENY_ONLY);
+}
+
 // The SID of a local group or alias by name; empty when the name is no group.
 std::vector<BYTE> groupSid(const std::wstring& name) {
     if (name.empty())
@@ -102,7 +123,7 @@ bool tokenMayChange(HANDLE token, const std::wstring& group, PSID self) {
         return true;
     if (std::vector<BYTE> sid = groupSid(group); !sid.empty() && isMember(token, sid.data()))
         return true;
-    return self && isMember(token, self);
+    return self && isAccount(token, self);
 }
 
 void CCallerCheck::setGroup(std::wstring group) {

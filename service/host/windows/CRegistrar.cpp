@@ -60,6 +60,7 @@ HKEY CRegistrar::root() const {
 }
 
 std::wstring CRegistrar::classesPath() const {
+    // Below HKLM or HKCU (root()); the classes root shows both.
     return L"Software\\Classes\\";
 }
 
@@ -159,6 +160,11 @@ HRESULT CRegistrar::unregisterClasses() const {
     HRESULT hr = steps.result();
     if (FAILED(hr))
         return hr;
+    // Only a library registered here is unregistered: a second unregistration
+    // is no failure.
+    if (CRegKey library; library.open(r, classes + L"TypeLib\\" + kLibId + L"\\1.0", KEY_READ) !=
+                         ERROR_SUCCESS)
+        return S_OK;
     GUID libId{};
     hr = ::CLSIDFromString(kLibId.c_str(), &libId);
     if (FAILED(hr))
@@ -167,10 +173,6 @@ HRESULT CRegistrar::unregisterClasses() const {
                                                  LOCALE_NEUTRAL, SYS_WIN64)
                     : ::UnRegisterTypeLib(libId, kLibVersionMajor, kLibVersionMinor,
                                           LOCALE_NEUTRAL, SYS_WIN64);
-    // Unregistering what is not registered is no failure.
-    if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY ||
-        hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
-        hr = S_OK;
     return hr;
 }
 
