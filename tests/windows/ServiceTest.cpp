@@ -1,178 +1,34 @@
-// The real mwservice.exe in the test's Wine prefix: registered by its verbs,
-// started by the service control manager (or by COM as a plain local server)
-// when this process, a separate client, activates the engine. Each test copies
-// the program into a folder of its own, so its files live there, and removes
-// every registration at the end.
+// mwservice.exe's registration verbs and its properties, reached from this
+// process as a client of the real service.
 
-#include "CLog.h"
-#include "CSettings.h"
-#include "ComSupport.h"
-#include "ComTestSupport.h"
-#include "Contract.h"
 #include "LocalClock.h"
-#include "OleDate.h"
-#include "TempDir.h"
+#include "ServiceFixture.h"
 #include "Wait.h"
 
 #include <bit>
-#include <gtest/gtest.h>
-#include <mwservice.h>
-#include <optional>
-#include <string>
+#include <cstdint>
 #include <vector>
-#include <wrl/client.h>
 
 using Microsoft::WRL::ComPtr;
-using MW::Test::CBstr;
-using MW::Test::CRecordingSink;
-using MW::Test::CVariant;
-using MW::Test::readFile;
-using MW::Test::TempDir;
-using MW::Test::waitUntil;
 
+namespace MW::Test {
 namespace {
-
-using namespace std::chrono_literals;
-
-const std::wstring kAppIdKey = L"AppID\\" + MW::COM::widen(MW::APPID_Morrowick);
-const std::wstring kEngineKey = L"CLSID\\" + MW::COM::widen(MW::CLSID_Morrowick);
-const std::wstring kConfigKey = L"CLSID\\" + MW::COM::widen(MW::CLSID_Config);
-
-// Runs a program and returns its exit code (every call bounded in time).
-DWORD run(const std::wstring& commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::wstring line = commandLine;
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
-        return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFE;
-    if (::WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process.hProcess, &code);
-    else
-        ::TerminateProcess(process.hProcess, code);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    return code;
-}
-
-std::optional<std::wstring> classesValue(const std::wstring& key, const wchar_t* name = nullptr) {
-    wchar_t buffer[1024];
-    DWORD size = sizeof buffer;
-    if (::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
-                       &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(buffer);
-}
-
-bool classesKey(const std::wstring& key) {
-    HKEY handle = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(handle);
-    return true;
-}
-
-// The service's state; 0 when it is not installed.
-DWORD serviceState() {
-    const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service = ::OpenServiceW(manager, L"mwservice", SERVICE_QUERY_STATUS);
-    SERVICE_STATUS status{};
-    const bool known = service && ::QueryServiceStatus(service, &status);
-    if (service)
-        ::CloseServiceHandle(service);
-    ::CloseServiceHandle(manager);
-    return known ? status.dwCurrentState : 0;
-}
-
-void stopService() {
-    const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service = ::OpenServiceW(manager, L"mwservice", SERVICE_STOP);
-    SERVICE_STATUS status{};
-    ASSERT_TRUE(::ControlService(service, SERVICE_CONTROL_STOP, &status));
-    ::CloseServiceHandle(service);
-    ::CloseServiceHandle(manager);
-    ASSERT_TRUE(waitUntil([] { return serviceState() == SERVICE_STOPPED; }, 60s));
-}
-
-std::string utf16(const std::wstring& text) {
-    std::string bytes;
-    for (const wchar_t c : text)
-        bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-    return bytes;
-}
-
-class Service : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(::CopyFileW(MW_SERVICE_EXE, m_exe.c_str(), FALSE));
-    }
-    void TearDown() override {
-        m_config.Reset();
-        m_engine.Reset();
-        EXPECT_EQ(verb(L"-UnregServer /quiet"), 0u);
-        // The process that served a plain local server ends on its own.
-        waitUntil([&] { return readFile(m_dir / "mwservice.log").find("Service stopped!") !=
-                               std::string::npos || !MW::Test::exists(m_dir / "mwservice.log"); },
-                  30s);
-    }
-    DWORD verb(const std::wstring& arguments) { return run(L"\"" + m_exe + L"\" " + arguments); }
-    void activate() {
-        ASSERT_EQ(::CoCreateInstance(CLSID_Morrowick, nullptr, CLSCTX_LOCAL_SERVER, IID_IMorrowick,
-                                     &m_engine),
-                  S_OK);
-        ComPtr<IDispatch> dispatch;
-        ASSERT_EQ(m_engine->get_Config(&dispatch), S_OK);
-        ASSERT_EQ(dispatch.As(&m_config), S_OK);
-    }
-    DWORD advise(CRecordingSink& sink) {
-        ComPtr<IConnectionPointContainer> container;
-        ComPtr<IConnectionPoint> point;
-        DWORD cookie = 0;
-        EXPECT_EQ(m_engine.As(&container), S_OK);
-        EXPECT_EQ(container->FindConnectionPoint(DIID_IMorrowickEvents, &point), S_OK);
-        EXPECT_EQ(point->Advise(&sink, &cookie), S_OK);
-        return cookie;
-    }
-    std::wstring text(HRESULT (STDMETHODCALLTYPE IConfig::*get)(BSTR*)) {
-        CBstr value;
-        EXPECT_EQ((m_config.Get()->*get)(value.put()), S_OK);
-        EXPECT_NE(value.get(), nullptr);
-        return value.text();
-    }
-    double startTime() {
-        CVariant value;
-        EXPECT_EQ(m_config->get_StartTime(&value.v), S_OK);
-        EXPECT_EQ(value.v.vt, VT_DATE);
-        return value.v.date;
-    }
-
-    // Declared first, so that they outlive the apartment that may call them.
-    CRecordingSink m_sink, m_otherSink;
-    MW::Test::CComApartment m_com;
-    TempDir m_dir;
-    std::wstring m_dirWide = MW::COM::widen(m_dir.path());
-    std::wstring m_exe = m_dirWide + L"\\mwservice.exe";
-    ComPtr<IMorrowick> m_engine;
-    ComPtr<IConfig> m_config;
-};
 
 TEST_F(Service, ServiceVerbInstallsAnAutomaticServiceThatCOMStartsAndUnregServerRemovesAll) {
     ASSERT_EQ(verb(L"-Service /quiet"), 0u);
     EXPECT_EQ(classesValue(kAppIdKey), L"Morrowick");
     EXPECT_EQ(classesValue(kAppIdKey, L"LocalService"), L"mwservice");
     EXPECT_EQ(classesValue(kAppIdKey, L"ServiceParameters"), L"-Service");
-    EXPECT_EQ(classesValue(kEngineKey, L"AppID"), MW::COM::widen(MW::APPID_Morrowick));
+    EXPECT_EQ(classesValue(kEngineKey, L"AppID"), COM::widen(MW::APPID_Morrowick));
     EXPECT_EQ(classesValue(kEngineKey + L"\\LocalServer32"), L"\"" + m_exe + L"\"");
-    EXPECT_EQ(classesValue(L"Morrowick.Morrowick\\CLSID"), MW::COM::widen(MW::CLSID_Morrowick));
+    EXPECT_EQ(classesValue(L"Morrowick.Morrowick\\CLSID"), COM::widen(MW::CLSID_Morrowick));
     EXPECT_EQ(classesValue(L"Morrowick.Config\\CurVer"), L"Morrowick.Config.1");
     EXPECT_EQ(classesValue(kConfigKey + L"\\LocalServer32", L"ServerExecutable"), m_exe);
-    EXPECT_EQ(classesValue(kConfigKey + L"\\TypeLib"), MW::COM::widen(MW::LIBID_mwserviceLib));
+    EXPECT_EQ(classesValue(kConfigKey + L"\\TypeLib"), COM::widen(MW::LIBID_mwserviceLib));
     EXPECT_EQ(classesValue(kConfigKey, L"AppID"), std::nullopt);
     EXPECT_TRUE(classesKey(kConfigKey + L"\\Programmable"));
     CBstr library;
-    EXPECT_EQ(::QueryPathOfRegTypeLib(LIBID_mwserviceLib, 1, 0, LOCALE_NEUTRAL, library.put()), S_OK);
+    EXPECT_EQ(::QueryPathOfRegTypeLib(::LIBID_mwserviceLib, 1, 0, LOCALE_NEUTRAL, library.put()), S_OK);
     EXPECT_EQ(library.text(), m_exe);
 
     // The service as the service control manager keeps it.
@@ -226,8 +82,8 @@ TEST_F(Service, ServiceVerbInstallsAnAutomaticServiceThatCOMStartsAndUnregServer
                                     std::wstring(L"Morrowick.Morrowick.1"),
                                     std::wstring(L"Morrowick.Config"),
                                     std::wstring(L"Morrowick.Config.1"),
-                                    L"TypeLib\\" + MW::COM::widen(MW::LIBID_mwserviceLib)})
-        EXPECT_FALSE(classesKey(key)) << MW::COM::narrow(key);
+                                    L"TypeLib\\" + COM::widen(MW::LIBID_mwserviceLib)})
+        EXPECT_FALSE(classesKey(key)) << COM::narrow(key);
     EXPECT_TRUE(classesKey(L"AppID"));
     EXPECT_TRUE(classesKey(L"CLSID"));
 }
@@ -262,12 +118,12 @@ TEST_F(Service, ClientsShareOneEngineAndReadAndWriteEveryPropertyWhichAStopSaves
     EXPECT_EQ(text(&IConfig::get_ProxySysBypass), L"");
 
     // Stored as it comes, without a range check.
-    ASSERT_EQ(m_config->put_DeleteAge(std::bit_cast<EDeleteAge>(std::int32_t{42})), S_OK);
+    ASSERT_EQ(m_config->put_DeleteAge(std::bit_cast<::EDeleteAge>(std::int32_t{42})), S_OK);
     ASSERT_EQ(m_config->put_CleanedSpace((1ULL << 32) + 5), S_OK);
     ASSERT_EQ(m_config->put_ProxyUsage(5), S_OK);
     ASSERT_EQ(m_config->put_ProxySysUsage(0), S_OK);
     ASSERT_EQ(m_config->put_ProxySysAccessType(3), S_OK);
-    EDeleteAge age{};
+    ::EDeleteAge age{};
     ULONGLONG cleaned = 0;
     LONG usage = 0, sysUsage = 1;
     ULONG access = 0;
@@ -284,7 +140,7 @@ TEST_F(Service, ClientsShareOneEngineAndReadAndWriteEveryPropertyWhichAStopSaves
 
     // StartTime as a date, and as a text in the service's locale; the service
     // keeps the time of day and gives it the next date it is due.
-    const MW::Test::DueTime first = MW::Test::dueTimeAhead(3), second = MW::Test::dueTimeAhead(5);
+    const DueTime first = dueTimeAhead(3), second = dueTimeAhead(5);
     CVariant date, asText, notDate;
     date.v.vt = VT_DATE;
     date.v.date = first.oleDate;
@@ -305,10 +161,9 @@ TEST_F(Service, ClientsShareOneEngineAndReadAndWriteEveryPropertyWhichAStopSaves
     // A second client in a process of its own reaches the same engine: its
     // write is read here, and the event it asks for reaches this sink.
     const DWORD cookie = advise(m_sink);
-    const std::wstring client = L"\"" + std::wstring(MW_COM_CLIENT_EXE) + L"\"";
-    ASSERT_EQ(run(client + L" set-contact Second"), 0u);
+        ASSERT_EQ(run(m_client + L" set-contact Second"), 0u);
     EXPECT_EQ(text(&IConfig::get_ContactName), L"Second");
-    ASSERT_EQ(run(client + L" fire-test"), 0u);
+    ASSERT_EQ(run(m_client + L" fire-test"), 0u);
     ASSERT_TRUE(m_sink.waitForCalls(1));
     EXPECT_EQ(m_sink.ids(), std::vector<DISPID>{4});
     ComPtr<IConnectionPointContainer> container;
@@ -331,3 +186,4 @@ TEST_F(Service, ClientsShareOneEngineAndReadAndWriteEveryPropertyWhichAStopSaves
 }
 
 } // namespace
+} // namespace MW::Test
