@@ -185,5 +185,31 @@ TEST_F(Service, ClientsShareOneEngineAndReadAndWriteEveryPropertyWhichAStopSaves
     EXPECT_EQ(cleaned, (1ULL << 32) + 5);
 }
 
+TEST_F(Service, PerUserVerbsWriteTheUsersClassesOnlyAndLeaveTheServiceAlone) {
+    ASSERT_EQ(verb(L"-Service /quiet"), 0u);
+    ASSERT_EQ(verb(L"-RegServerPerUser /quiet"), 0u);
+    const auto userKey = [](const std::wstring& key) {
+        HKEY handle = nullptr;
+        const std::wstring path = L"Software\\Classes\\" + key;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+            return false;
+        ::RegCloseKey(handle);
+        return true;
+    };
+    const std::wstring typeLib = L"TypeLib\\" + COM::widen(MW::LIBID_mwserviceLib);
+    const std::wstring events = L"Interface\\" + COM::widen(MW::IID_IMorrowickEvents);
+    for (const std::wstring& key : {kAppIdKey, kEngineKey, kConfigKey, typeLib, events})
+        EXPECT_TRUE(userKey(key)) << COM::narrow(key);
+    // The machine's registration and its service stay as they were.
+    EXPECT_EQ(serviceState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(classesValue(kAppIdKey, L"LocalService"), L"mwservice");
+
+    ASSERT_EQ(verb(L"-UnregServerPerUser /quiet"), 0u);
+    for (const std::wstring& key : {kAppIdKey, kEngineKey, kConfigKey, typeLib, events})
+        EXPECT_FALSE(userKey(key)) << COM::narrow(key);
+    EXPECT_EQ(serviceState(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(classesKey(typeLib));
+}
+
 } // namespace
 } // namespace MW::Test

@@ -11,13 +11,6 @@
 
 using Microsoft::WRL::ComPtr;
 
-// In oleaut32 (and its import library) since Windows Vista; mingw's headers do
-// not declare them.
-extern "C" {
-HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpDir);
-HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libId, WORD major, WORD minor, LCID lcid,
-                                        SYSKIND syskind);
-}
 
 namespace MW::Host {
 namespace {
@@ -48,6 +41,28 @@ public:
 
 private:
     LONG m_error = ERROR_SUCCESS;
+};
+
+// For a per-user registration the classes root is the user's classes while the
+// type library is registered or unregistered: the system's own registration
+// then writes its TypeLib and Interface keys there. (Wine's
+// RegisterTypeLibForUser registers for the machine.)
+class CUserClassesRoot {
+public:
+    explicit CUserClassesRoot(bool perUser) {
+        if (perUser && m_key.create(HKEY_CURRENT_USER, L"Software\\Classes") == ERROR_SUCCESS)
+            m_bOverridden = ::RegOverridePredefKey(HKEY_CLASSES_ROOT, m_key.get()) == ERROR_SUCCESS;
+    }
+    ~CUserClassesRoot() {
+        if (m_bOverridden)
+            ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
+    CUserClassesRoot(const CUserClassesRoot&) = delete;
+    CUserClassesRoot& operator=(const CUserClassesRoot&) = delete;
+
+private:
+    CRegKey m_key;
+    bool m_bOverridden = false;
 };
 
 } // namespace
@@ -144,8 +159,8 @@ HRESULT CRegistrar::registerClasses() const {
     if (FAILED(hr))
         return hr;
     std::wstring path = m_strProgram;
-    return m_bPerUser ? ::RegisterTypeLibForUser(library.Get(), path.data(), nullptr)
-                      : ::RegisterTypeLib(library.Get(), path.data(), nullptr);
+    const CUserClassesRoot userRoot(m_bPerUser);
+    return ::RegisterTypeLib(library.Get(), path.data(), nullptr);
 }
 
 HRESULT CRegistrar::unregisterClasses() const {
@@ -169,21 +184,23 @@ HRESULT CRegistrar::unregisterClasses() const {
     hr = ::CLSIDFromString(kLibId.c_str(), &libId);
     if (FAILED(hr))
         return hr;
-    hr = m_bPerUser ? ::UnRegisterTypeLibForUser(libId, kLibVersionMajor, kLibVersionMinor,
-                                                 LOCALE_NEUTRAL, SYS_WIN64)
-                    : ::UnRegisterTypeLib(libId, kLibVersionMajor, kLibVersionMinor,
-                                          LOCALE_NEUTRAL, SYS_WIN64);
+    const CUserClassesRoot userRoot(m_bPerUser);
+    hr = ::UnRegisterTypeLib(libId, kLibVersionMajor, kLibVersionMinor, LOCALE_NEUTRAL, SYS_WIN64);
     return hr;
 }
 
 SAppIdSettings readAppIdSettings() {
+    // The classes root's view: the user's classes first, then the machine's.
     SAppIdSettings settings;
-    CRegKey appIds;
-    settings.error = appIds.open(HKEY_CLASSES_ROOT, L"AppID", KEY_READ);
-    if (settings.error != ERROR_SUCCESS)
-        return settings;
     CRegKey appId;
-    settings.error = appId.open(appIds.get(), kAppId, KEY_READ);
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        CRegKey appIds;
+        settings.error = appIds.open(root, L"Software\\Classes\\AppID", KEY_READ);
+        if (settings.error == ERROR_SUCCESS)
+            settings.error = appId.open(appIds.get(), kAppId, KEY_READ);
+        if (settings.error == ERROR_SUCCESS)
+            break;
+    }
     if (settings.error != ERROR_SUCCESS)
         return settings;
     settings.localService = appId.getString(L"LocalService").has_value();
