@@ -58,12 +58,17 @@ DWORD serviceState() {
 
 void stopService() {
     const SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service = ::OpenServiceW(manager, L"mwservice", SERVICE_STOP);
+    const SC_HANDLE service =
+        ::OpenServiceW(manager, L"mwservice", SERVICE_STOP | SERVICE_QUERY_STATUS);
     SERVICE_STATUS status{};
-    ASSERT_TRUE(::ControlService(service, SERVICE_CONTROL_STOP, &status));
+    EXPECT_TRUE(::ControlService(service, SERVICE_CONTROL_STOP, &status));
+    EXPECT_TRUE(waitUntil(
+        [&] { return ::QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED; },
+        60s));
+    // A clean stop: the settings were saved.
+    EXPECT_EQ(status.dwWin32ExitCode, 0u);
     ::CloseServiceHandle(service);
     ::CloseServiceHandle(manager);
-    ASSERT_TRUE(waitUntil([] { return serviceState() == SERVICE_STOPPED; }, 60s));
 }
 
 std::string utf16(const std::wstring& text) {

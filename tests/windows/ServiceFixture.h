@@ -29,7 +29,7 @@ std::optional<std::wstring> classesValue(const std::wstring& key, const wchar_t*
 bool classesKey(const std::wstring& key);
 // The service's state; 0 when it is not installed.
 DWORD serviceState();
-// Sends the stop control and waits until the service has stopped.
+// Sends the stop control and waits until the service has stopped, cleanly.
 void stopService();
 // The bytes of `text` in UTF-16, as the settings file holds texts.
 std::string utf16(const std::wstring& text);

@@ -191,10 +191,23 @@ HRESULT CMWServiceModule::runSequence() {
     // As a service the stop control has done this already; a plain local server
     // ends here, and a loop that failed ends like a stop.
     stopSequence();
+    releaseSinks();
     hr = COM::revokeClassObjects();
     if (!m_bService)
         ::Sleep(kPauseMs);
     return hr;
+}
+
+void CMWServiceModule::releaseSinks() {
+    // Sinks still connected (clients that ended without disconnecting) are
+    // proxies: they are let go here, in the apartment, not after COM has ended.
+    try {
+        const std::shared_ptr<Objects::CMorrowick> engine = Objects::getMorrowick();
+        for (const auto& [sink, cookie] : engine->connectionPoint().connections())
+            engine->unadvise(cookie);
+    } catch (...) {
+        // No engine was ever made: nothing is connected.
+    }
 }
 
 void CMWServiceModule::messageLoop() {

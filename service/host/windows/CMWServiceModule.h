@@ -79,6 +79,7 @@ private:
     void runAsService();
     HRESULT runSequence();
     void messageLoop();
+    void releaseSinks();
     void setServiceStatus(DWORD state);
     void suspendSequence();
     void resumeSequence();
