@@ -241,6 +241,9 @@ void CMWServiceModule::serviceBody() {
     } catch (...) {
         logWrite("Failed to create Morrowick CoCreateInstance");
     }
+    // The cleaner's wiring: the only place that knows how CCleaner is put
+    // together (observer of the settings, event dispatcher, thread, timer); the
+    // stop, suspend and resume sequences only stop it and arm or cancel its timer.
     settings->subscribe(eSE_StartTimeChanged, &m_cleaner);
     settings->subscribe(eSE_ScanNow, &m_cleaner);
     m_cleaner.setEventDispatcher(m_pMorrowick.get());
