@@ -242,7 +242,7 @@ TEST_F(ComObjects, ConnectionsTakeTheFirstFreeSlotAndUnknownCookiesAreRefused) {
         EXPECT_EQ(sink.references(), 0u);
 }
 
-TEST_F(ComObjects, EventsReachEverySinkAsDescribedPastAFailingOne) {
+TEST_F(ComObjects, EventsReachEverySinkInTheirFormPastAFailingOne) {
     CRecordingSink failing(true, true), sink;
     DWORD first = 0, second = 0;
     ASSERT_EQ(m_point->Advise(&failing, &first), S_OK);

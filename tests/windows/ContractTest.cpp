@@ -186,7 +186,7 @@ TEST_F(Contract, InterfacesListTheBusContractsMembersInOrderWithItsDispIds) {
     }
 }
 
-TEST_F(Contract, TypesEnumerationsAndClassesAreAsDescribed) {
+TEST_F(Contract, TypesEnumerationsAndClassesAreTheContracts) {
     // updateCleanedSpace carries an unsigned 64-bit total; CleanedSpace is one too.
     ComPtr<ITypeInfo> events = info(MW::IID_IMorrowickEvents);
     FUNCDESC* func = nullptr;
