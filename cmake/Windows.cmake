@@ -1,6 +1,9 @@
 # The Windows build (cross-compiled with cmake/mingw-w64.cmake): the cleaning
-# engine, its core and contract, and their tests, which run under Wine. The
-# service host, the bus layer and the configurator are Linux programs for now.
+# engine, its core and contract, the engine and Config objects served over COM,
+# mwservice.exe (service and COM local server), and their tests, which run under
+# Wine. The bus layer and the configurator are Linux programs.
+
+enable_language(RC)
 
 find_package(Threads REQUIRED)
 
@@ -25,6 +28,9 @@ set_target_properties(Boost::serialization PROPERTIES
 add_subdirectory(contract)
 add_subdirectory(common)
 add_subdirectory(service/engine)
+add_subdirectory(service/objects)
+add_subdirectory(service/com)
+add_subdirectory(service/host/windows)
 
 if(MW_BUILD_TESTS)
     enable_testing()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Morrowick needs to build, run and test, when missing.
 #   scripts/deps.sh           the Linux build, its tests, the fuzz targets and the package check
-#   scripts/deps.sh windows   the Windows build: mingw-w64 (posix threads) and Wine
+#   scripts/deps.sh windows   the Windows build: mingw-w64 (posix threads), Wine, and
+#                             Wine's IDL files and stdole2.tlb for widl (libwine-dev)
 set -euo pipefail
 
 packages=(
@@ -22,7 +23,7 @@ packages=(
 if [ "${1:-}" = windows ]; then
     packages=(
         g++-mingw-w64-x86-64-posix mingw-w64-tools
-        wine wine64
+        wine wine64 libwine-dev
         xz-utils
     )
 fi

@@ -50,6 +50,20 @@ start_server() {
             return 1
         fi
         touch "$WINEPREFIX/.mw-booted"
+        if [ "${boot[1]:-}" = -i ]; then
+            # Making a prefix leaves a second service manager running beside the
+            # first, and a service installed through one is unknown to the other
+            # (the service tests then wait for ever): Wine starts once more, with
+            # one set of its own services.
+            timeout 30 wineserver -k </dev/null >/dev/null 2>&1 9>&-
+            timeout 30 wineserver -w </dev/null >/dev/null 2>&1 9>&-
+            timeout 30 wineserver -p60 </dev/null >/dev/null 2>&1 9>&-
+            if ! timeout -k 10 "$boot_timeout" wine wineboot </dev/null >>"$WINEPREFIX/.mw-boot.log" 2>&1 9>&-; then
+                echo "wine-run: wineboot after making the prefix failed or timed out; see $WINEPREFIX/.mw-boot.log" >&2
+                exec 9>&-
+                return 1
+            fi
+        fi
     fi
     exec 9>&-
 }
