@@ -1,6 +1,7 @@
 # The Windows build (cross-compiled with cmake/mingw-w64.cmake): the cleaning
-# engine, its core and contract, and their tests, which run under Wine. The
-# service host, the bus layer and the configurator are Linux programs for now.
+# engine, its core and contract, the clients' rules (client/), and their tests,
+# which run under Wine. The service host, the bus layer and the configurator are
+# Linux programs for now.
 
 find_package(Threads REQUIRED)
 
@@ -25,6 +26,7 @@ set_target_properties(Boost::serialization PROPERTIES
 add_subdirectory(contract)
 add_subdirectory(common)
 add_subdirectory(service/engine)
+add_subdirectory(client)
 
 if(MW_BUILD_TESTS)
     enable_testing()

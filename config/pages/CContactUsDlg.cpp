@@ -3,6 +3,7 @@
 #include "DialogUnits.h"
 #include "Messages.h"
 #include "PageLayout.h"
+#include "QtValues.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -20,6 +21,7 @@ const QString CContactUsDlg::kOnePerDay =
                    "our website if this is urgent. Thank you.");
 const QString CContactUsDlg::kSent =
     QStringLiteral("Your questions and comments have been sent successfully. Thank you!");
+// "can’t be send": the text the users know, kept on purpose.
 const QString CContactUsDlg::kCannotSend =
     QStringLiteral("Your questions and comments can\u2019t be send at the moment.\nPlease, check "
                    "your internet connection and try again later.");
@@ -95,6 +97,21 @@ QString CContactUsDlg::GetEmail() {
 void CContactUsDlg::SetProxy(const QString& server, int port) {
     m_strProxyServer = server;
     m_nProxyPort = port;
+}
+
+void CContactUsDlg::ShownValues(Client::SSettingsValues& values) const {
+    values.contactName = Link::toUtf8(m_nameEdit->text());
+    values.contactEmail = Link::toUtf8(m_emailEdit->text());
+}
+
+void CContactUsDlg::TakeValues(Client::SSettingsValues& values) {
+    values.contactName = Link::toUtf8(GetName());
+    values.contactEmail = Link::toUtf8(GetEmail());
+}
+
+void CContactUsDlg::SetValues(const Client::SSettingsValues& values) {
+    SetName(Link::toQString(values.contactName));
+    SetEmail(Link::toQString(values.contactEmail));
 }
 
 // The edit keeps at most kMaxTextLength characters: whatever was just typed or

@@ -19,8 +19,8 @@ namespace {
 using Platform::EEntryKind;
 
 // A folder is listed only while its path plus a separator and "*.*" (the search
-// pattern of the platform the service came from) stays below the platform's path
-// limit; this also bounds the depth of the walk.
+// pattern a Windows listing appends) stays below the platform's path limit, so
+// both systems list the same folders; this also bounds the depth of the walk.
 constexpr std::size_t kPatternSuffixLength = 4;
 
 // Each level of the walk holds its folder open. Only a hostile tree nests deeper
@@ -238,9 +238,10 @@ void CCleaner::cleanFile(const Platform::CDirectory& folder, const char* name,
     pass.trace("Current date: " + OleDate::formatMDY(currentDate) +
                " , Modify date: " + OleDate::formatMDY(modifyDate));
 
-    // Read-only and in-use files are kept, as the platform the service came from
-    // refused to delete them. Only regular files are opened for the in-use test:
-    // opening a device or a pipe can have effects of its own.
+    // Read-only and in-use files are kept, as Windows refuses to delete them, so
+    // a scan leaves the same files on every system. Only regular files are
+    // opened for the in-use test: opening a device or a pipe can have effects of
+    // its own.
     const char* keptBecause = info->readOnly ? CPreviewList::kReadOnly
                               : info->kind == EEntryKind::File && folder.isInUse(name)
                                   ? CPreviewList::kInUse

@@ -46,8 +46,8 @@ TEST_F(MainWindow, StartsConnectedWithTheServicesValuesInItsPages) {
     EXPECT_EQ(dialog->contact().GetEmail(), QStringLiteral("zoe@example.org"));
     EXPECT_EQ(dialog->overview().lastScanLabel()->text(), QStringLiteral("07/04/99"));
     EXPECT_EQ(dialog->overview().cleanedSpaceLabel()->text(), QStringLiteral("5120.00"));
-    EXPECT_EQ(dialog->overview().engine(), &dialog->link());
-    EXPECT_TRUE(dialog->observer().isAdvised());
+    EXPECT_EQ(dialog->overview().engine(), &dialog->session().link());
+    EXPECT_TRUE(dialog->session().observer().isAdvised());
     EXPECT_EQ(messagesWith(QStringLiteral("Service")), 0) << boxes.texts();
 
     dialog->Show();
@@ -95,7 +95,7 @@ TEST_F(MainWindow, EnterClicksOnlyTheNamedButtonsAndEscapeDoesNothing) {
     dialog->Show();
     ASSERT_TRUE(spinUntil([&] { return dialog->isVisible(); }));
     bool scanStarted = false;
-    QObject::connect(&dialog->link(), &CServiceLink::scanStarted, [&] { scanStarted = true; });
+    QObject::connect(&dialog->session().link(), &CServiceLink::scanStarted, [&] { scanStarted = true; });
 
     // Enter in a text field and Escape anywhere: nothing happens.
     QTest::keyClick(dialog->contact().nameEdit(), Qt::Key_Return);
@@ -129,7 +129,7 @@ TEST_F(MainWindow, EndingRequestsSaveAndGiveTheirExitStatus) {
         EXPECT_EQ(requested, 253);
         EXPECT_EQ(dialog->exitStatus(), 253);
         EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("terminated"));
-        EXPECT_FALSE(dialog->observer().isAdvised());
+        EXPECT_FALSE(dialog->session().observer().isAdvised());
         // Later requests do not change the status.
         dialog->OnExit();
         EXPECT_EQ(dialog->exitStatus(), 253);

@@ -1,0 +1,195 @@
+#include "CServiceSession.h"
+
+#include "Access.h"
+#include "Contract.h"
+#include "QtValues.h"
+#include "SystemProxyReader.h"
+
+namespace MW {
+
+const QString CServiceSession::kConnectFailed =
+    QStringLiteral("Failed to connect to service. Terminating the program.");
+const QString CServiceSession::kUnavailablePrefix = QStringLiteral("Service is unavailable. ");
+// "reconnetct" is the text the users know: kept as it is on purpose.
+const QString CServiceSession::kUnavailableSuffix =
+    QStringLiteral(" Click Ok to try to reconnetct.");
+
+namespace {
+
+const QString kErrorCaption = QStringLiteral("Error!");
+using EOwner = ISessionView::EOwner;
+using EIcon = ISessionView::EIcon;
+
+// Sets a flag for as long as it lives.
+class CScopedFlag {
+public:
+    explicit CScopedFlag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~CScopedFlag() { m_flag = false; }
+    CScopedFlag(const CScopedFlag&) = delete;
+    CScopedFlag& operator=(const CScopedFlag&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+CServiceSession::CServiceSession(ISessionView& view, QObject* parent)
+    : QObject(parent), m_view(view) {
+    m_observer.setParent(this);
+}
+
+CServiceSession::~CServiceSession() {
+    m_observer.UnadviseEngine();
+}
+
+bool CServiceSession::ConnectService(bool showErrors) {
+    if (m_bEnding)
+        return false;
+    ++m_nConnecting;
+    m_view.SetEngine(nullptr);
+    // Activation answers once the service has loaded its settings: there is
+    // nothing to wait for before the first call.
+    if (!m_link.createEngine()) {
+        if (showErrors)
+            m_view.ShowMessage(EOwner::MainWindow, EIcon::Error, kConnectFailed, kErrorCaption);
+        --m_nConnecting;
+        m_bEnding = true;
+        m_view.EndProgram(eES_ServiceUnreachable);
+        return false;
+    }
+    queryAccess(showErrors);
+    LoadSettings(showErrors);
+    m_view.SetEngine(&m_link);
+    m_observer.UnadviseEngine();
+    const QString adviseFailure = m_observer.AdviseEngine(&m_link);
+    if (!adviseFailure.isEmpty())
+        m_view.ShowMessage(EOwner::None, EIcon::Error, adviseFailure, kErrorCaption);
+    --m_nConnecting;
+    return !m_bEnding;
+}
+
+std::unique_ptr<CConfigRef> CServiceSession::AcquireConfig(bool showErrors) {
+    if (m_bEnding)
+        return nullptr;
+    if (!m_link.hasEngine() && !ConnectService(showErrors))
+        return nullptr;
+    try {
+        return m_link.Config();
+    } catch (const CCallError& error) {
+        reportCallFailure(error.text(), showErrors);
+        return nullptr;
+    }
+}
+
+void CServiceSession::reportCallFailure(const QString& text, bool showErrors) {
+    if (showErrors)
+        m_view.ShowMessage(EOwner::MainWindow, EIcon::Error,
+                           kUnavailablePrefix + text + kUnavailableSuffix, kErrorCaption);
+    // One new connection per failure; a failure while connecting is left to the
+    // connection under way, which would otherwise start over without end.
+    if (m_nConnecting == 0)
+        ConnectService(showErrors);
+}
+
+void CServiceSession::queryAccess(bool showErrors) {
+    try {
+        const SServiceAccess access = m_link.Access();
+        m_bReadOnly = !access.mayChange;
+        m_view.SetReadOnly(m_bReadOnly, access.group.isEmpty()
+                                            ? QString::fromLatin1(Bus::kDefaultChangeGroup)
+                                            : access.group);
+    } catch (const CCallError& error) {
+        // Treated as before the question existed: the service decides at each write.
+        m_bReadOnly = false;
+        m_view.SetReadOnly(false, QString());
+        reportCallFailure(error.text(), showErrors);
+    }
+}
+
+void CServiceSession::LoadSettings(bool showErrors) {
+    if (m_bEnding || m_bLoading)
+        return;
+    const CScopedFlag loading(m_bLoading);
+    auto config = AcquireConfig(showErrors);
+    if (!config)
+        config = AcquireConfig(showErrors);
+    if (!config)
+        return;
+    try {
+        // Nothing reaches the pages before every value has been read.
+        const Client::SLoaded loaded = Client::LoadSettings(
+            *config, m_view.ShownSettings(),
+            [](const Client::SSystemProxy& before) { return ReadSystemProxy(before); },
+            m_bReadOnly);
+        m_view.ShowSettings(loaded.settings);
+        m_view.SetContactProxy(Client::ContactProxy(loaded.settings.proxy));
+        m_view.SetCleanedSpace(loaded.overview.cleanedSpace);
+        m_view.SetLastScan(Link::toQString(loaded.overview.lastScan));
+        m_bLoaded = true;
+        if (loaded.systemProxyError && showErrors)
+            m_view.ShowMessage(EOwner::SettingsPage, EIcon::Error,
+                               Link::toQString(*loaded.systemProxyError), kErrorCaption);
+        m_view.SetScanRunning(m_link.ActivityState() == eAS_Busy);
+    } catch (const CCallError& error) {
+        reportCallFailure(error.text(), showErrors);
+        return;
+    } catch (const std::exception& error) {
+        reportCallFailure(QString::fromUtf8(error.what()), showErrors);
+        return;
+    }
+    emit settingsLoaded();
+}
+
+bool CServiceSession::SaveSettings(bool showErrors) {
+    // The service would refuse every write: none is attempted.
+    if (m_bReadOnly)
+        return true;
+    if (m_bEnding || m_bLoading)
+        return false;
+    auto config = AcquireConfig(showErrors);
+    if (!config)
+        config = AcquireConfig(showErrors);
+    if (!config)
+        return false;
+    const Client::SSettingsValues shown = m_view.SettingsToSave();
+    m_view.SetContactProxy(Client::ContactProxy(shown.proxy));
+    try {
+        Client::SaveAllSettings(*config, shown);
+    } catch (const CCallError& error) {
+        reportCallFailure(error.text(), showErrors);
+        return false;
+    }
+    return true;
+}
+
+void CServiceSession::OnScanStarted() {
+    m_view.SetScanRunning(true);
+    SaveSettings(true);
+}
+
+void CServiceSession::OnScanFinished() {
+    m_view.SetScanRunning(false);
+    const auto config = AcquireConfig(true);
+    if (!config)
+        return;
+    try {
+        m_view.SetLastScan(config->LastScan());
+        const qint32 count = m_link.UndeletedCount();
+        if (count > 0)
+            m_view.AnnounceUndeleted(count, m_link.UndeletedLog());
+    } catch (const CCallError& error) {
+        reportCallFailure(error.text(), true);
+    }
+}
+
+void CServiceSession::OnUpdateCleanedSpace(quint64 total) {
+    m_view.SetCleanedSpace(total);
+}
+
+void CServiceSession::OnTest() {
+    m_view.ShowMessage(EOwner::None, EIcon::None, CMWObserver::kTestText,
+                       CMWObserver::kTestCaption);
+}
+
+} // namespace MW

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "CMWObserver.h"
+#include "CServiceLink.h"
+#include "ConfigValues.h"
+#include "ISessionView.h"
+
+#include <QObject>
+
+namespace MW {
+
+// Exit statuses of the configurator (8-bit forms of -1, -2, -3).
+enum EExitStatus : int {
+    eES_Normal = 0,
+    eES_Exit = 255,               // "Exit" from the tray menu, end of the desktop session
+    eES_ServiceUnreachable = 254, // the service cannot be reached
+    eES_CloseRequest = 253,       // SIGTERM / SIGINT
+};
+
+// The configurator's session with the service, without widgets: connecting
+// (activation, the access question, the values, the events), loading and saving
+// the settings, reconnecting once after a failed call, the read-only view and
+// the reactions to the service's events. The window only shows and feeds it,
+// through ISessionView.
+class CServiceSession : public QObject {
+    Q_OBJECT
+public:
+    explicit CServiceSession(ISessionView& view, QObject* parent = nullptr);
+    ~CServiceSession() override;
+
+    // Asks for the access, loads every value, hands the Overview its reference
+    // and subscribes to the events. false when the program is ending (the
+    // service could not be reached: the view was told to end with 254).
+    bool ConnectService(bool showErrors);
+    // The Config object for one transfer; a failure is reported (when
+    // showErrors) and followed by one new connection, and nothing is returned.
+    std::unique_ptr<CConfigRef> AcquireConfig(bool showErrors);
+    void LoadSettings(bool showErrors);
+    // Writes every setting the pages show; true when all were written.
+    bool SaveSettings(bool showErrors);
+
+    // Reactions to the service's events.
+    void OnScanStarted();
+    void OnScanFinished();
+    void OnUpdateCleanedSpace(quint64 total);
+    void OnTest();
+
+    // No connection, load or save from now on.
+    void setEnding() { m_bEnding = true; }
+    bool isEnding() const { return m_bEnding; }
+    bool isReadOnly() const { return m_bReadOnly; }
+    // Whether a load has completed since the start.
+    bool isLoaded() const { return m_bLoaded; }
+
+    CServiceLink& link() { return m_link; }
+    CMWObserver& observer() { return m_observer; }
+
+    static const QString kConnectFailed;
+    static const QString kUnavailablePrefix;
+    static const QString kUnavailableSuffix;
+
+signals:
+    // A load has completed (values shown, activity state read).
+    void settingsLoaded();
+
+private:
+    void reportCallFailure(const QString& text, bool showErrors);
+    void queryAccess(bool showErrors);
+
+    ISessionView& m_view;
+    CServiceLink m_link;
+    CMWObserver m_observer;
+    int m_nConnecting = 0;
+    bool m_bLoading = false;
+    bool m_bLoaded = false;
+    bool m_bReadOnly = false;
+    bool m_bEnding = false;
+};
+
+} // namespace MW

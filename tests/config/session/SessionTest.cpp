@@ -1,0 +1,72 @@
+// The configurator's session without widgets, against the real mwservice on a
+// private bus: what it loads and what a save writes.
+
+#include "CServiceSession.h"
+#include "RecordingView.h"
+#include "ServiceEnvironment.h"
+#include "Spin.h"
+
+#include <gtest/gtest.h>
+
+namespace MW::Test {
+namespace {
+
+class Session : public ServiceTest {
+protected:
+    Session() { session.observer().setOwner(&session); }
+    std::string config(const std::string& name) const { return service.getConfig(name); }
+
+    RecordingView view;
+    CServiceSession session{view};
+};
+
+TEST_F(Session, ConnectingSubscribesAndLoadsEveryValue) {
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/srv/drawings"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "3"));
+    ASSERT_TRUE(service.setConfig("ProxyUsage", "i", "1"));
+    ASSERT_TRUE(service.setConfig("ProxyServer", "s", "proxy.example.org"));
+    ASSERT_TRUE(service.setConfig("ProxyPort", "s", "3128"));
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "Ann"));
+    ASSERT_TRUE(service.setConfig("LastScan", "s", "07/04/99"));
+    ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5000000000"));
+
+    ASSERT_TRUE(session.ConnectService(true));
+    EXPECT_TRUE(view.messages.isEmpty()) << view.messages.join('\n').toStdString();
+    EXPECT_TRUE(session.isLoaded());
+    EXPECT_EQ(view.engine, &session.link());
+    EXPECT_TRUE(session.observer().isAdvised());
+    EXPECT_FALSE(view.readOnly);
+    EXPECT_FALSE(view.scanRunning);
+    EXPECT_EQ(view.shown.scanFolder, "/srv/drawings");
+    EXPECT_EQ(view.shown.deleteAge, 3);
+    EXPECT_TRUE(view.shown.proxy.useProxy);
+    EXPECT_EQ(view.shown.contactName, "Ann");
+    EXPECT_EQ(view.lastScan, QStringLiteral("07/04/99"));
+    EXPECT_EQ(view.cleanedSpace, 5000000000u);
+    EXPECT_EQ(view.contactProxy.server, "proxy.example.org");
+    EXPECT_EQ(view.contactProxy.port, 3128);
+
+    // A save writes what the pages show.
+    view.shown.contactName = "Bob";
+    EXPECT_TRUE(session.SaveSettings(true));
+    EXPECT_EQ(config("ContactName"), "s \"Bob\"");
+}
+
+TEST(SessionWithoutService, AServiceThatCannotBeActivatedEndsTheProgramOnce) {
+    ServiceEnvironment service(ServiceEnvironment::Options{false});
+    service.applyToProcess();
+    RecordingView view;
+    CServiceSession session(view);
+    EXPECT_FALSE(session.ConnectService(true));
+    EXPECT_EQ(view.ended, 254);
+    EXPECT_EQ(view.messages,
+              QStringList{"Error!|Failed to connect to service. Terminating the program."});
+    // Nothing works on after that.
+    EXPECT_FALSE(session.SaveSettings(true));
+    EXPECT_FALSE(session.ConnectService(true));
+    EXPECT_EQ(view.messages.size(), 1);
+}
+
+} // namespace
+} // namespace MW::Test
