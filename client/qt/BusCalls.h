@@ -12,6 +12,9 @@ namespace MW::Link {
 
 // A hung service must not freeze a client for the bus's default 25 s.
 inline constexpr int kCallTimeoutMs = 10000;
+// Starting the service (bus activation) may take longer than a call: a cold
+// start at log-in loads the settings of a slow disk.
+inline constexpr int kActivationTimeoutMs = 60000;
 
 // Text for a call without a reference to the engine object.
 inline const QString kNoEngineText = QStringLiteral("Invalid pointer");

@@ -86,10 +86,16 @@ bool CServiceLink::findOn(QDBusConnection bus, const QString& busName) {
     if (!location.found)
         return false;
     QDBusConnectionInterface* daemon = bus.interface();
-    // The service answers only once its settings are loaded, so there is
-    // nothing to wait for after activation.
-    if (!location.running && !daemon->startService(kServiceName).isValid())
-        return false;
+    if (!location.running) {
+        // Its own, longer bound: a cold start may take a while. The service
+        // answers only once its settings are loaded, so there is nothing to wait
+        // for after activation.
+        daemon->setTimeout(Link::kActivationTimeoutMs);
+        const bool started = daemon->startService(kServiceName).isValid();
+        daemon->setTimeout(Link::kCallTimeoutMs);
+        if (!started)
+            return false;
+    }
     const QDBusReply<QString> owner = daemon->serviceOwner(kServiceName);
     if (!owner.isValid() || owner.value().isEmpty())
         return false;

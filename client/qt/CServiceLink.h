@@ -48,8 +48,9 @@ public:
 
     // Where the service is, without starting it.
     SServiceLocation locate();
-    // Drops any reference held, then finds (and if need be activates) the
-    // service. false when it can be reached on no bus allowed.
+    // Drops any reference held, then finds (and if need be activates, waiting at
+    // most Link::kActivationTimeoutMs) the service. false when it can be reached
+    // on no bus allowed.
     bool createEngine();
     void releaseEngine();
     bool hasEngine() const { return !m_owner.isEmpty(); }

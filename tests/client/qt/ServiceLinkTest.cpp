@@ -162,6 +162,21 @@ TEST_F(LinkTest, AHungServiceFailsTheCallAfterTheTimeOutNotTheBusDefault) {
     EXPECT_LT(elapsed, 20000);
 }
 
+// A cold start at log-in can take longer than a call may: activation has a
+// bound of its own.
+TEST(LinkSlowStart, AServiceSlowerToStartThanACallMayTakeIsStillFound) {
+    ServiceEnvironment::Options options;
+    options.startDelaySeconds = 13;
+    ServiceEnvironment service(options);
+    service.applyToProcess();
+    CServiceLink link;
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(link.createEngine()) << "gave up after " << clock.elapsed() << " ms";
+    EXPECT_GE(clock.elapsed(), 12000);
+    EXPECT_EQ(link.ActivityState(), 0);
+}
+
 TEST_F(LinkTest, ThePerUserServiceTakesEveryChangeOfItsUser) {
     CServiceLink link;
     ASSERT_TRUE(link.createEngine());

@@ -19,6 +19,9 @@ public:
         // false: the bus knows no activation file, so the service cannot be
         // started (unless a test starts it by hand with runService()).
         bool activatable = true;
+        // Seconds activation waits before the service starts, as a cold start
+        // from a slow disk at log-in may.
+        int startDelaySeconds = 0;
     };
 
     ServiceEnvironment();
@@ -58,7 +61,7 @@ public:
 
 private:
     static TestBus::Options busOptions(const Sandbox& sandbox, const std::string& serviceDir,
-                                       bool activatable);
+                                       const Options& options);
 
     Sandbox m_sandbox;
     std::string m_serviceDir;
