@@ -58,13 +58,16 @@ bool CServiceSession::ConnectService(bool showErrors) {
         m_view.EndProgram(eES_ServiceUnreachable);
         return false;
     }
-    queryAccess(showErrors);
-    LoadSettings(showErrors);
-    m_view.SetEngine(&m_link);
+    // Subscribed before anything is read: an event sent while the values load
+    // (a scan ending after its busy state was read) is then heard, not lost
+    // between the reading and the subscription.
     m_observer.UnadviseEngine();
     const QString adviseFailure = m_observer.AdviseEngine(&m_link);
     if (!adviseFailure.isEmpty())
         m_view.ShowMessage(EOwner::None, EIcon::Error, adviseFailure, kErrorCaption);
+    queryAccess(showErrors);
+    LoadSettings(showErrors);
+    m_view.SetEngine(&m_link);
     --m_nConnecting;
     return !m_bEnding;
 }

@@ -18,7 +18,7 @@ enum EExitStatus : int {
 };
 
 // The configurator's session with the service, without widgets: connecting
-// (activation, the access question, the values, the events), loading and saving
+// (activation, the access question, the events, the values), loading and saving
 // the settings, reconnecting once after a failed call, the read-only view and
 // the reactions to the service's events. The window only shows and feeds it,
 // through ISessionView.
@@ -28,9 +28,9 @@ public:
     explicit CServiceSession(ISessionView& view, QObject* parent = nullptr);
     ~CServiceSession() override;
 
-    // Asks for the access, loads every value, hands the Overview its reference
-    // and subscribes to the events. false when the program is ending (the
-    // service could not be reached: the view was told to end with 254).
+    // Subscribes to the events, asks for the access, loads every value and hands
+    // the Overview its reference. false when the program is ending (the service
+    // could not be reached: the view was told to end with 254).
     bool ConnectService(bool showErrors);
     // The Config object for one transfer; a failure is reported (when
     // showErrors) and followed by one new connection, and nothing is returned.

@@ -53,6 +53,35 @@ TEST_F(Session, ConnectingSubscribesAndLoadsEveryValue) {
     EXPECT_EQ(config("ContactName"), "s \"Bob\"");
 }
 
+// The scan-finished event of a scan that ends while the values load (after the
+// busy state was read) must not be lost: the subscription comes first.
+TEST(SessionDuringAScan, AScanEndingWhileTheValuesLoadIsHeard) {
+    ServiceEnvironment::Options options;
+    options.scanPauseMs = 3000; // between scanStarted and the walk
+    ServiceEnvironment service(options);
+    service.applyToProcess();
+    RecordingView view;
+    CServiceSession session(view);
+    session.observer().setOwner(&session);
+    TempDir empty;
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", empty.path()));
+    ASSERT_TRUE(service.callEngine({"scanNow"}));
+    ASSERT_TRUE(spinUntil([&] { return service.getEngine("ActivityState") == "i 1"; }, 10000));
+
+    bool ended = false;
+    QObject::connect(&session, &CServiceSession::settingsLoaded, [&] {
+        // The load has read the busy state; the scan ends before anything else runs.
+        ended = waitUntil([&] { return service.getEngine("ActivityState") == "i 0"; }, 30);
+    });
+    ASSERT_TRUE(session.ConnectService(true));
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(view.scanRunning) << "loaded while the scan ran";
+    EXPECT_TRUE(spinUntil([&] { return !view.scanRunning; }, 10000))
+        << "the scan's end was not heard: the buttons stay disabled";
+    EXPECT_TRUE(view.messages.isEmpty()) << view.messages.join('\n').toStdString();
+}
+
 TEST(SessionWithoutService, AServiceThatCannotBeActivatedEndsTheProgramOnce) {
     ServiceEnvironment service(ServiceEnvironment::Options{false});
     service.applyToProcess();

@@ -37,7 +37,11 @@ TestBus::Options ServiceEnvironment::busOptions(const Sandbox& sandbox,
                   "[D-BUS Service]\nName=org.morrowick.Service\nExec=" + exec + "\n");
     TestBus::Options bus;
     bus.serviceDirs = {serviceDir};
-    bus.env = sandbox.env();
+    for (const auto& [name, value] : sandbox.env())
+        if (name != "MW_SCAN_PAUSE_MS" || options.scanPauseMs < 0)
+            bus.env.emplace_back(name, value);
+    if (options.scanPauseMs >= 0)
+        bus.env.emplace_back("MW_SCAN_PAUSE_MS", std::to_string(options.scanPauseMs));
     return bus;
 }
 

@@ -22,6 +22,9 @@ public:
         // Seconds activation waits before the service starts, as a cold start
         // from a slow disk at log-in may.
         int startDelaySeconds = 0;
+        // The service's pause between scanStarted and the walk (-1: the
+        // sandbox's short one); a long one keeps a scan busy for a while.
+        int scanPauseMs = -1;
     };
 
     ServiceEnvironment();
