@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusVariant>
 #include <QMetaType>
+#include <algorithm>
 
 namespace MW::Link {
 namespace {
@@ -21,13 +22,22 @@ QString errorText(const QDBusMessage& reply) {
     return message.isEmpty() ? reply.errorName() : message;
 }
 
+int callTimeout(const QDeadlineTimer& deadline, int limitMs) {
+    if (deadline.isForever())
+        return limitMs;
+    const qint64 left = deadline.remainingTime();
+    if (left <= 0)
+        throw CCallError(kOutOfTimeText);
+    return static_cast<int>(std::min<qint64>(left, limitMs));
+}
+
 QDBusMessage RemoteObject::call(const QString& iface, const QString& method,
                                 const QVariantList& args, int timeoutMs) const {
     if (owner.isEmpty())
         throw CCallError(kNoEngineText);
     QDBusMessage message = QDBusMessage::createMethodCall(owner, path, iface, method);
     message.setArguments(args);
-    const QDBusMessage reply = bus.call(message, QDBus::Block, timeoutMs);
+    const QDBusMessage reply = bus.call(message, QDBus::Block, callTimeout(deadline, timeoutMs));
     if (reply.type() != QDBusMessage::ReplyMessage)
         throw CCallError(errorText(reply), reply.errorName());
     return reply;

@@ -5,6 +5,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QVariant>
 
@@ -18,9 +19,14 @@ inline constexpr int kActivationTimeoutMs = 60000;
 
 // Text for a call without a reference to the engine object.
 inline const QString kNoEngineText = QStringLiteral("Invalid pointer");
+// Text for a call after the time given to the calls has run out.
+inline const QString kOutOfTimeText = QStringLiteral("No time was left for the call.");
 
 // The text of an error reply: its message, or its name when the message is empty.
 QString errorText(const QDBusMessage& reply);
+// The time-out for the next call: `limitMs`, or less when `deadline` comes
+// sooner; throws CCallError once it has passed.
+int callTimeout(const QDeadlineTimer& deadline, int limitMs = kCallTimeoutMs);
 
 // One object of the service, addressed by the unique name of the process that
 // served it when it was obtained, so that a restarted service is noticed as a
@@ -29,8 +35,11 @@ struct RemoteObject {
     QDBusConnection bus{QString()};
     QString owner; // unique bus name
     QString path;
+    // The calls end by this moment at the latest (forever: each has kCallTimeoutMs).
+    QDeadlineTimer deadline{QDeadlineTimer::Forever};
 
-    // Sends the call and waits at most `timeoutMs`; throws CCallError.
+    // Sends the call and waits at most `timeoutMs` (and not past the deadline);
+    // throws CCallError.
     QDBusMessage call(const QString& iface, const QString& method, const QVariantList& args = {},
                       int timeoutMs = kCallTimeoutMs) const;
     QVariant get(const QString& iface, const QString& name) const;

@@ -11,8 +11,8 @@
 namespace MW {
 
 // The service's Config object for one transfer of settings. Every getter and
-// setter is one blocking call with the link's call time-out; a failure throws
-// CCallError. Obtained from CServiceLink::Config().
+// setter is one blocking call with the link's call time-out (and within its
+// deadline); a failure throws CCallError. Obtained from CServiceLink::Config().
 class CConfigRef : public Client::IConfigObject {
 public:
     explicit CConfigRef(Link::RemoteObject object);

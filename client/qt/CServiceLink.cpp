@@ -60,7 +60,7 @@ SServiceLocation CServiceLink::probe(QDBusConnection bus, const QString& busName
     if (!location.connected)
         return location;
     QDBusConnectionInterface* daemon = bus.interface();
-    daemon->setTimeout(Link::kCallTimeoutMs);
+    daemon->setTimeout(Link::callTimeout(m_deadline));
     const QDBusReply<bool> owned = daemon->isServiceRegistered(kServiceName);
     location.running = owned.isValid() && owned.value();
     if (location.running) {
@@ -90,12 +90,13 @@ bool CServiceLink::findOn(QDBusConnection bus, const QString& busName) {
         // Its own, longer bound: a cold start may take a while. The service
         // answers only once its settings are loaded, so there is nothing to wait
         // for after activation.
-        daemon->setTimeout(Link::kActivationTimeoutMs);
+        daemon->setTimeout(Link::callTimeout(m_deadline, Link::kActivationTimeoutMs));
         const bool started = daemon->startService(kServiceName).isValid();
         daemon->setTimeout(Link::kCallTimeoutMs);
         if (!started)
             return false;
     }
+    daemon->setTimeout(Link::callTimeout(m_deadline));
     const QDBusReply<QString> owner = daemon->serviceOwner(kServiceName);
     if (!owner.isValid() || owner.value().isEmpty())
         return false;
@@ -107,9 +108,13 @@ bool CServiceLink::findOn(QDBusConnection bus, const QString& busName) {
 
 bool CServiceLink::createEngine() {
     releaseEngine();
-    if (m_choice != EBusChoice::System && findOn(openBus(true), kSession))
-        return true;
-    return m_choice != EBusChoice::User && findOn(openBus(false), kSystem);
+    try {
+        if (m_choice != EBusChoice::System && findOn(openBus(true), kSession))
+            return true;
+        return m_choice != EBusChoice::User && findOn(openBus(false), kSystem);
+    } catch (const CCallError&) {
+        return false; // the deadline passed
+    }
 }
 
 void CServiceLink::releaseEngine() {
@@ -117,17 +122,17 @@ void CServiceLink::releaseEngine() {
 }
 
 QVariant CServiceLink::readEngine(const QString& name) {
-    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath};
+    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath, m_deadline};
     return engine.get(kEngineInterface, name);
 }
 
 void CServiceLink::scanNow() {
-    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath};
+    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath, m_deadline};
     engine.call(kEngineInterface, QStringLiteral("scanNow"));
 }
 
 void CServiceLink::fireEvent(qint32 event) {
-    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath};
+    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath, m_deadline};
     engine.call(kEngineInterface, QStringLiteral("fireEvent"), {QVariant::fromValue<int>(event)});
 }
 
@@ -146,7 +151,7 @@ qint32 CServiceLink::ActivityState() {
 }
 
 SServiceAccess CServiceLink::Access() {
-    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath};
+    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath, m_deadline};
     QDBusMessage reply;
     try {
         reply = engine.call(kAccessInterface, QString::fromLatin1(Bus::kAccessMayChange));
@@ -179,11 +184,11 @@ std::unique_ptr<CConfigRef> CServiceLink::Config() {
         throw CCallError(QStringLiteral("The service answered Config with a value of type %1.")
                              .arg(QString::fromLatin1(value.typeName())));
     return std::make_unique<CConfigRef>(
-        Link::RemoteObject{m_bus, m_owner, value.value<QDBusObjectPath>().path()});
+        Link::RemoteObject{m_bus, m_owner, value.value<QDBusObjectPath>().path(), m_deadline});
 }
 
 QDBusMessage CServiceLink::callEngine(const QString& iface, const QString& method, int timeoutMs) {
-    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath};
+    const Link::RemoteObject engine{m_bus, m_owner, kEnginePath, m_deadline};
     return engine.call(iface, method, {}, timeoutMs);
 }
 

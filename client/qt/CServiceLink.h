@@ -5,6 +5,7 @@
 #include "CConfigRef.h"
 
 #include <QDBusConnection>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -37,9 +38,9 @@ struct SServiceLocation {
 // subscription: the one link mwconfig and mwctl both use. The engine is looked
 // for on the session bus first (a per-user registration wins), then on the
 // system bus, or on the one bus chosen; bus activation starts the service when it
-// is not running. Every call blocks for at most the call time-out and throws
-// CCallError on failure. No widgets and no message boxes: what to tell the user
-// is the caller's business.
+// is not running. Every call blocks for at most the call time-out (and never past
+// the deadline, when one is set) and throws CCallError on failure. No widgets and
+// no message boxes: what to tell the user is the caller's business.
 class CServiceLink : public QObject {
     Q_OBJECT
 public:
@@ -59,6 +60,12 @@ public:
     // The bus the engine was found on, and its kind ("session" or "system").
     QDBusConnection bus() const { return m_bus; }
     const QString& busName() const { return m_busName; }
+
+    // Until cleared (QDeadlineTimer::Forever), every call and activation ends by
+    // `deadline`, and a call after it fails at once: bounds a whole sequence of
+    // calls, such as the save when the program ends.
+    void setDeadline(QDeadlineTimer deadline) { m_deadline = deadline; }
+    QDeadlineTimer deadline() const { return m_deadline; }
 
     void scanNow();
     void fireEvent(qint32 event);
@@ -98,6 +105,7 @@ private:
     QDBusConnection m_bus{QString()}; // the bus the engine was found on
     QString m_busName;
     QString m_owner;
+    QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
     std::unique_ptr<OrgMorrowickIMorrowickEventsInterface> m_events;
 };
 

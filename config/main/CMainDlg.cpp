@@ -17,6 +17,7 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 
 namespace MW {
 
@@ -188,18 +189,28 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainDlg::OnExit() {
-    m_session->SaveSettings(true);
-    shutdown(eES_Exit, true);
+    endWithSave(eES_Exit, true);
 }
 
 void CMainDlg::OnCloseRequest() {
-    m_session->SaveSettings(false);
-    shutdown(eES_CloseRequest, true);
+    endWithSave(eES_CloseRequest, false);
 }
 
 void CMainDlg::OnEndSession() {
-    m_session->SaveSettings(true);
-    shutdown(eES_Exit, true);
+    endWithSave(eES_Exit, true);
+}
+
+void CMainDlg::endWithSave(int status, bool showErrors) {
+    if (m_exitStatus)
+        return;
+    // Bounded as a whole: a hung service must not keep the program (and a
+    // desktop waiting for it at log-out) for a time-out per call.
+    if (!m_session->SaveSettingsWithin(kEndSaveMs, showErrors)) {
+        std::fprintf(stderr, "mwconfig: the settings could not be saved before the end: %s\n",
+                     qPrintable(m_session->lastError()));
+        status = eES_SaveFailed;
+    }
+    shutdown(status, true);
 }
 
 void CMainDlg::shutdown(int status, bool unadvise) {

@@ -54,6 +54,11 @@ public:
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
 
+    // The save at the end of the program may take this long in all (a desktop
+    // ending its session does not wait much longer); what is not written by then
+    // is reported on standard error and the program ends with eES_SaveFailed.
+    static constexpr int kEndSaveMs = 10000;
+
     static const QString kTitle;
     static const QString kTrayTip;
     static const QString kShowCommand;
@@ -73,6 +78,7 @@ private:
     void installTray();
     void removeTray();
     void hideToTray();
+    void endWithSave(int status, bool showErrors);
     void shutdown(int status, bool unadvise);
     void requestExit(int status);
 

@@ -51,11 +51,15 @@ bool CServiceSession::ConnectService(bool showErrors) {
     // Activation answers once the service has loaded its settings: there is
     // nothing to wait for before the first call.
     if (!m_link.createEngine()) {
+        m_strLastError = kConnectFailed;
         if (showErrors)
             m_view.ShowMessage(EOwner::MainWindow, EIcon::Error, kConnectFailed, kErrorCaption);
         --m_nConnecting;
-        m_bEnding = true;
-        m_view.EndProgram(eES_ServiceUnreachable);
+        // At the end of the program the caller decides how it ends.
+        if (!m_bBounded) {
+            m_bEnding = true;
+            m_view.EndProgram(eES_ServiceUnreachable);
+        }
         return false;
     }
     // Subscribed before anything is read: an event sent while the values load
@@ -86,6 +90,7 @@ std::unique_ptr<CConfigRef> CServiceSession::AcquireConfig(bool showErrors) {
 }
 
 void CServiceSession::reportCallFailure(const QString& text, bool showErrors) {
+    m_strLastError = text;
     if (showErrors)
         m_view.ShowMessage(EOwner::MainWindow, EIcon::Error,
                            kUnavailablePrefix + text + kUnavailableSuffix, kErrorCaption);
@@ -164,6 +169,18 @@ bool CServiceSession::SaveSettings(bool showErrors) {
         return false;
     }
     return true;
+}
+
+bool CServiceSession::SaveSettingsWithin(int budgetMs, bool showErrors) {
+    const CScopedFlag bounded(m_bBounded);
+    m_link.setDeadline(QDeadlineTimer(budgetMs));
+    m_strLastError.clear();
+    const bool written = SaveSettings(showErrors);
+    m_link.setDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+    if (!written && m_strLastError.isEmpty())
+        m_strLastError = m_bLoading ? QStringLiteral("The settings were being loaded.")
+                                    : QStringLiteral("The program was ending.");
+    return written;
 }
 
 void CServiceSession::OnScanStarted() {

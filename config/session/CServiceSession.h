@@ -12,6 +12,7 @@ namespace MW {
 // Exit statuses of the configurator (8-bit forms of -1, -2, -3).
 enum EExitStatus : int {
     eES_Normal = 0,
+    eES_SaveFailed = 1,           // the settings could not be saved before the end
     eES_Exit = 255,               // "Exit" from the tray menu, end of the desktop session
     eES_ServiceUnreachable = 254, // the service cannot be reached
     eES_CloseRequest = 253,       // SIGTERM / SIGINT
@@ -38,6 +39,11 @@ public:
     void LoadSettings(bool showErrors);
     // Writes every setting the pages show; true when all were written.
     bool SaveSettings(bool showErrors);
+    // The same within `budgetMs` in all, the calls of a reconnection included,
+    // for the end of the program: a failed reconnection does not end the program
+    // from inside. false, with lastError() saying why, when something was left
+    // unwritten.
+    bool SaveSettingsWithin(int budgetMs, bool showErrors);
 
     // Reactions to the service's events.
     void OnScanStarted();
@@ -51,6 +57,7 @@ public:
     bool isReadOnly() const { return m_bReadOnly; }
     // Whether a load has completed since the start.
     bool isLoaded() const { return m_bLoaded; }
+    const QString& lastError() const { return m_strLastError; }
 
     CServiceLink& link() { return m_link; }
     CMWObserver& observer() { return m_observer; }
@@ -70,11 +77,13 @@ private:
     ISessionView& m_view;
     CServiceLink m_link;
     CMWObserver m_observer;
+    QString m_strLastError;
     int m_nConnecting = 0;
     bool m_bLoading = false;
     bool m_bLoaded = false;
     bool m_bReadOnly = false;
     bool m_bEnding = false;
+    bool m_bBounded = false; // inside SaveSettingsWithin
 };
 
 } // namespace MW

@@ -8,6 +8,7 @@
 
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <csignal>
@@ -160,6 +161,42 @@ TEST_F(LinkTest, AHungServiceFailsTheCallAfterTheTimeOutNotTheBusDefault) {
     EXPECT_FALSE(text.isEmpty()) << "the call did not fail";
     EXPECT_GE(elapsed, 9000);
     EXPECT_LT(elapsed, 20000);
+}
+
+// A deadline bounds a whole sequence of calls: the first one waits only for what
+// is left of it, and once it has passed every call fails at once.
+TEST_F(LinkTest, ADeadlineBoundsTheCallsThatFollowIt) {
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    link.setDeadline(QDeadlineTimer(3000));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_THROW(link.UndeletedCount(), CCallError);
+    const auto first = clock.elapsed();
+    // The call may give up a moment before the deadline itself has passed.
+    while (!link.deadline().hasExpired())
+        QThread::msleep(10);
+    const auto expired = clock.elapsed();
+    QString text;
+    try {
+        link.Config();
+    } catch (const CCallError& e) {
+        text = e.text();
+    }
+    const auto after = clock.elapsed();
+    const bool found = link.createEngine();
+    ::kill(pid, SIGCONT);
+    EXPECT_GE(first, 2500);
+    EXPECT_LT(first, 6000);
+    EXPECT_LT(after - expired, 500) << "a call after the deadline waits for nothing";
+    EXPECT_EQ(text, QStringLiteral("No time was left for the call."));
+    EXPECT_FALSE(found) << "nor does finding the service";
+
+    link.setDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+    ASSERT_TRUE(link.createEngine());
+    EXPECT_EQ(link.UndeletedCount(), 0);
 }
 
 // A cold start at log-in can take longer than a call may: activation has a

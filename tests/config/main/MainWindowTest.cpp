@@ -7,6 +7,7 @@
 #include "MainFixture.h"
 #include "Screenshots.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
+#include <csignal>
 
 namespace MW::Test {
 namespace {
@@ -148,6 +150,29 @@ TEST_F(MainWindow, EndingRequestsSaveAndGiveTheirExitStatus) {
         EXPECT_EQ(dialog->exitStatus(), 255);
         EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("logged off"));
     }
+}
+
+// A frozen service: the save at the end gives up after one bound for all its
+// calls, the program ends with a failure status and says so on standard error.
+TEST_F(MainWindow, WithAHungServiceTheEndIsBoundedAndReportsTheUnsavedSettings) {
+    auto dialog = start();
+    ASSERT_FALSE(dialog->exitStatus());
+    dialog->contact().nameEdit()->setText(QStringLiteral("not saved"));
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    testing::internal::CaptureStderr();
+    QElapsedTimer clock;
+    clock.start();
+    dialog->OnCloseRequest();
+    const auto elapsed = clock.elapsed();
+    const std::string err = testing::internal::GetCapturedStderr();
+    ::kill(pid, SIGCONT);
+    EXPECT_LT(elapsed, CMainDlg::kEndSaveMs + 3000);
+    EXPECT_EQ(dialog->exitStatus(), eES_SaveFailed);
+    EXPECT_NE(err.find("mwconfig: the settings could not be saved before the end: "),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(boxes.count(), 0) << "SIGTERM shows no message";
 }
 
 } // namespace

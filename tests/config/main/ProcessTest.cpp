@@ -4,6 +4,7 @@
 #include "ConfigProcess.h"
 #include "SetCallMonitor.h"
 
+#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -81,6 +82,31 @@ TEST(ConfigProgram, SigtermSavesWithoutMessagesAndEnds253) {
     const std::string messages = readFile(log) + readFile(log2);
     EXPECT_EQ(countLines(messages, "Service is unavailable") + countLines(messages, "Failed to"), 0)
         << messages;
+}
+
+// With the service frozen, the save at the end has one bound for all its calls
+// (not one per call), then the program ends saying so.
+TEST(ConfigProgram, SigtermWithAHungServiceEndsWithinTheBoundAndSaysSo) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    const std::string err = service.sandbox().dir / "stderr.txt";
+    Child config({"sh", "-c", "exec '" + kMwConfig + "' /hide 2> '" + err + "'"},
+                 configEnv(service, log));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const int status = config.signalAndWait(SIGTERM, 40);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now() - started)
+                             .count();
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(status, 1);
+    EXPECT_LE(seconds, 15);
+    EXPECT_NE(readFile(err).find("mwconfig: the settings could not be saved before the end: "),
+              std::string::npos)
+        << readFile(err);
+    EXPECT_EQ(countLines(readFile(log), "Error!"), 0) << "SIGTERM shows no message";
 }
 
 TEST(ConfigProgram, ASecondStartShowsTheFirstOneAndEndsWithZero) {

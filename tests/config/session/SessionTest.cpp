@@ -6,6 +6,8 @@
 #include "ServiceEnvironment.h"
 #include "Spin.h"
 
+#include <QElapsedTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace MW::Test {
@@ -51,6 +53,25 @@ TEST_F(Session, ConnectingSubscribesAndLoadsEveryValue) {
     view.shown.contactName = "Bob";
     EXPECT_TRUE(session.SaveSettings(true));
     EXPECT_EQ(config("ContactName"), "s \"Bob\"");
+}
+
+// The save at the end of the program has one bound for all its calls, and a
+// reconnection inside it cannot end the program by itself.
+TEST_F(Session, TheSaveAtTheEndIsBoundedAsAWhole) {
+    ASSERT_TRUE(session.ConnectService(true));
+    view.shown.contactName = "to be saved";
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    QElapsedTimer clock;
+    clock.start();
+    const bool saved = session.SaveSettingsWithin(3000, false);
+    const auto elapsed = clock.elapsed();
+    ::kill(pid, SIGCONT);
+    EXPECT_FALSE(saved);
+    EXPECT_LT(elapsed, 6000) << "a time-out per call instead of one for all";
+    EXPECT_FALSE(session.lastError().isEmpty());
+    EXPECT_FALSE(view.ended);
+    EXPECT_TRUE(view.messages.isEmpty());
 }
 
 // The scan-finished event of a scan that ends while the values load (after the
