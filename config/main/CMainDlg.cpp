@@ -66,6 +66,8 @@ void CMainDlg::createPages() {
         [this](qint32 count, const QString& list) { m_notification->announce(count, list); },
         [this](int status) { shutdown(status, false); });
     m_session = std::make_unique<CServiceSession>(*m_view);
+    // Nothing of the service's is shown until the first load.
+    m_settings->SetLoaded(false);
 
     connect(m_overview, &COverviewDlg::reconnectRequested, this,
             [this] { m_session->ConnectService(true); });

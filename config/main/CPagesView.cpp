@@ -63,6 +63,10 @@ void CPagesView::SetReadOnly(bool readOnly, const QString& group) {
     m_pages.overview->SetReadOnly(readOnly);
 }
 
+void CPagesView::SetLoaded(bool loaded) {
+    m_pages.settings->SetLoaded(loaded);
+}
+
 void CPagesView::SetEngine(CServiceLink* engine) {
     m_pages.overview->setEngine(engine);
 }

@@ -37,6 +37,7 @@ public:
     void SetCleanedSpace(quint64 bytes) override;
     void SetScanRunning(bool running) override;
     void SetReadOnly(bool readOnly, const QString& group) override;
+    void SetLoaded(bool loaded) override;
     void SetEngine(CServiceLink* engine) override;
     void AnnounceUndeleted(qint32 count, const QString& listPath) override;
     void EndProgram(int status) override;

@@ -25,6 +25,8 @@ namespace MW {
 
 const QString CSettingsDlg::kInvalidLocation = QStringLiteral(
     "The Drive/Folder location specified is not a valid location. Please try again.");
+const QString CSettingsDlg::kNotLoaded = QStringLiteral(
+    "These settings could not be read from the service and cannot be changed until they are.");
 
 using Client::kFileTypeCount;
 using Link::toQString;
@@ -232,7 +234,7 @@ QString CSettingsDlg::BuildFileTypes() {
 
 void CSettingsDlg::EnableStartTime(bool enable) {
     m_bStartTimeEnabled = enable;
-    m_timeEdit->setEnabled(enable && !m_bReadOnly);
+    m_timeEdit->setEnabled(enable && !m_bReadOnly && m_bLoaded);
 }
 
 QString CSettingsDlg::readOnlyText(const QString& group) {
@@ -247,8 +249,13 @@ void CSettingsDlg::SetReadOnly(bool readOnly, const QString& group) {
     applyAccess();
 }
 
+void CSettingsDlg::SetLoaded(bool loaded) {
+    m_bLoaded = loaded;
+    applyAccess();
+}
+
 void CSettingsDlg::applyAccess() {
-    const bool enable = !m_bReadOnly;
+    const bool enable = !m_bReadOnly && m_bLoaded;
     for (QCheckBox* box : m_typeBoxes)
         box->setEnabled(enable);
     for (QAbstractButton* button : m_ageButtons->buttons())
@@ -259,7 +266,7 @@ void CSettingsDlg::applyAccess() {
                              static_cast<QWidget*>(m_proxyButton)})
         control->setEnabled(enable);
     m_timeEdit->setEnabled(m_bStartTimeEnabled && enable);
-    const QString note = m_bReadOnly ? readOnlyText(m_strGroup) : QString();
+    const QString note = m_bReadOnly ? readOnlyText(m_strGroup) : m_bLoaded ? QString() : kNotLoaded;
     // One line in the page's width: a long group name makes the type smaller.
     QFont type = font();
     while (QFontMetrics(type).horizontalAdvance(note) > m_readOnlyNote->width() &&

@@ -49,6 +49,11 @@ public:
     void SetReadOnly(bool readOnly, const QString& group);
     bool isReadOnly() const { return m_bReadOnly; }
     static QString readOnlyText(const QString& group);
+    // Until the service's values have been loaded the page shows that, and its
+    // controls invite no edits of values that are not the service's.
+    void SetLoaded(bool loaded);
+    bool isLoaded() const { return m_bLoaded; }
+    static const QString kNotLoaded;
 
     // The page's settings (folder, types, other types, age, start time and the
     // proxy dialog's values) into `values`, as shown, changing nothing.
@@ -113,6 +118,7 @@ private:
     Client::FileTypeFlags m_fileTypeChecked{};
     bool m_bStartTimeEnabled = true; // as the scan state allows
     bool m_bReadOnly = false;
+    bool m_bLoaded = true;
     QString m_strGroup;
 
     QLabel* m_banner = nullptr;

@@ -135,6 +135,7 @@ void CServiceSession::LoadSettings(bool showErrors) {
         m_view.SetCleanedSpace(loaded.overview.cleanedSpace);
         m_view.SetLastScan(Link::toQString(loaded.overview.lastScan));
         m_bLoaded = true;
+        m_view.SetLoaded(true);
         if (loaded.systemProxyError && showErrors)
             m_view.ShowMessage(EOwner::SettingsPage, EIcon::Error,
                                Link::toQString(*loaded.systemProxyError), kErrorCaption);
@@ -155,6 +156,14 @@ bool CServiceSession::SaveSettings(bool showErrors) {
         return true;
     if (m_bEnding || m_bLoading)
         return false;
+    if (!m_bLoaded) {
+        // The pages hold no value of the service's, so there is nothing of the
+        // user's to write, and writing their defaults would overwrite its
+        // settings. A load instead gives them the service's values.
+        if (!m_bBounded)
+            LoadSettings(showErrors);
+        return true;
+    }
     auto config = AcquireConfig(showErrors);
     if (!config)
         config = AcquireConfig(showErrors);

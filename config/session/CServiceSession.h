@@ -37,7 +37,9 @@ public:
     // showErrors) and followed by one new connection, and nothing is returned.
     std::unique_ptr<CConfigRef> AcquireConfig(bool showErrors);
     void LoadSettings(bool showErrors);
-    // Writes every setting the pages show; true when all were written.
+    // Writes every setting the pages show; true when all were written. Before a
+    // load has completed it writes nothing (the pages hold no value of the
+    // service's) and loads instead.
     bool SaveSettings(bool showErrors);
     // The same within `budgetMs` in all, the calls of a reconnection included,
     // for the end of the program: a failed reconnection does not end the program

@@ -37,6 +37,9 @@ public:
     virtual void SetScanRunning(bool running) = 0;
     // Whether the service refuses this user's changes, and the group that may.
     virtual void SetReadOnly(bool readOnly, const QString& group) = 0;
+    // Whether the pages hold the service's values (a load has completed); until
+    // then they invite no edits.
+    virtual void SetLoaded(bool loaded) = 0;
     // The Overview's reference for its commands; null while not connected.
     virtual void SetEngine(CServiceLink* engine) = 0;
     // The notification after a scan that left files behind.

@@ -7,10 +7,12 @@
 #include "MainFixture.h"
 #include "Screenshots.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -173,6 +175,42 @@ TEST_F(MainWindow, WithAHungServiceTheEndIsBoundedAndReportsTheUnsavedSettings) 
               std::string::npos)
         << err;
     EXPECT_EQ(boxes.count(), 0) << "SIGTERM shows no message";
+}
+
+// A load that cannot complete leaves the page without the service's values:
+// it says so and offers nothing to edit, and nothing is saved from it.
+TEST_F(MainWindow, ASettingsPageThatCouldNotBeLoadedSaysSoAndInvitesNoEdits) {
+    TempDir drawings;
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", drawings.path()));
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    auto dialog = std::make_unique<CMainDlg>();
+    dialog->session().link().setDeadline(QDeadlineTimer(2000));
+    EXPECT_TRUE(dialog->OnInitDialog());
+    dialog->session().link().setDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+    ::kill(pid, SIGCONT);
+
+    CSettingsDlg& settings = dialog->settings();
+    EXPECT_FALSE(settings.isLoaded());
+    EXPECT_TRUE(settings.readOnlyNote()->isVisibleTo(&settings));
+    EXPECT_EQ(settings.readOnlyNote()->text(), CSettingsDlg::kNotLoaded);
+    EXPECT_FALSE(settings.folderEdit()->isEnabled());
+    EXPECT_FALSE(settings.ageButton(0)->isEnabled());
+    EXPECT_FALSE(settings.startTimeEdit()->isEnabled());
+    dialog->show();
+    dialog->tabs()->setCurrentWidget(&settings);
+    EXPECT_FALSE(saveScreenshot(dialog.get(), QStringLiteral("main_window_not_loaded")).isEmpty());
+
+    // Hiding saves: nothing of the page's defaults is written, and the values
+    // are loaded instead.
+    boxes.clear();
+    dialog->close();
+    ASSERT_TRUE(spinUntil([&] { return settings.isLoaded(); }, 20000));
+    EXPECT_EQ(quoted(service.getConfig("ScanFolder")), QString::fromStdString(drawings.path()));
+    EXPECT_EQ(settings.folderEdit()->text(), QString::fromStdString(drawings.path()));
+    EXPECT_TRUE(settings.folderEdit()->isEnabled());
+    EXPECT_FALSE(settings.readOnlyNote()->isVisibleTo(&settings));
 }
 
 } // namespace

@@ -20,6 +20,7 @@ public:
     bool scanRunning = false;
     bool readOnly = false;
     QString group;
+    bool loaded = false;
     CServiceLink* engine = nullptr;
     Client::SContactProxy contactProxy;
     QStringList announced; // "count|list"
@@ -43,6 +44,7 @@ public:
         readOnly = ro;
         group = g;
     }
+    void SetLoaded(bool l) override { loaded = l; }
     void SetEngine(CServiceLink* e) override { engine = e; }
     void AnnounceUndeleted(qint32 count, const QString& list) override {
         announced << QString::number(count) + QLatin1Char('|') + list;

@@ -35,6 +35,7 @@ TEST_F(Session, ConnectingSubscribesAndLoadsEveryValue) {
 
     ASSERT_TRUE(session.ConnectService(true));
     EXPECT_TRUE(view.messages.isEmpty()) << view.messages.join('\n').toStdString();
+    EXPECT_TRUE(view.loaded);
     EXPECT_TRUE(session.isLoaded());
     EXPECT_EQ(view.engine, &session.link());
     EXPECT_TRUE(session.observer().isAdvised());
@@ -53,6 +54,36 @@ TEST_F(Session, ConnectingSubscribesAndLoadsEveryValue) {
     view.shown.contactName = "Bob";
     EXPECT_TRUE(session.SaveSettings(true));
     EXPECT_EQ(config("ContactName"), "s \"Bob\"");
+}
+
+// A load that fails leaves the pages with nothing of the service's: a save then
+// writes none of their defaults over its settings, and loads instead.
+TEST_F(Session, UntilALoadHasCompletedASaveWritesNothingAndLoadsInstead) {
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/srv/drawings"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "3"));
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "Kept"));
+    // What the Settings page shows before any load.
+    view.shown.scanFolder = "/";
+    const int pid = service.servicePid();
+    // The service stalls while the values load: every call times out.
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    session.link().setDeadline(QDeadlineTimer(2000));
+    EXPECT_TRUE(session.ConnectService(false)) << "reachable, only silent";
+    session.link().setDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+    ::kill(pid, SIGCONT);
+    EXPECT_FALSE(session.isLoaded());
+    EXPECT_FALSE(view.loaded);
+    EXPECT_EQ(view.loads, 0) << "nothing reached the pages";
+
+    EXPECT_TRUE(session.SaveSettings(true));
+    EXPECT_EQ(config("ScanFolder"), "s \"/srv/drawings\"");
+    EXPECT_EQ(config("DeleteAge"), "i 3");
+    EXPECT_EQ(config("ContactName"), "s \"Kept\"");
+    // The save loaded instead: the pages hold the service's values now.
+    EXPECT_TRUE(view.loaded);
+    EXPECT_EQ(view.shown.scanFolder, "/srv/drawings");
+    EXPECT_EQ(view.shown.deleteAge, 3);
 }
 
 // The save at the end of the program has one bound for all its calls, and a
