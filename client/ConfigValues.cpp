@@ -1,6 +1,8 @@
 #include "ConfigValues.h"
 
 #include "Contract.h"
+#include "FileTypes.h"
+#include "OleDateTime.h"
 
 namespace MW::Client {
 namespace {
@@ -9,6 +11,11 @@ constexpr std::size_t kText = 0, kInt32 = 1, kUInt32 = 2, kUInt64 = 3, kDate = 4
 
 std::int32_t asVariantBool(bool value) {
     return value ? -1 : 0;
+}
+
+// The six ages the page offers; anything else shows as none checked.
+std::int32_t shownAge(std::int32_t age) {
+    return age >= eDA_Day && age <= eDA_Year ? age : eDA_None;
 }
 
 // A pointer to the member that holds a text setting, or null.
@@ -112,6 +119,30 @@ bool Assign(SOverviewValues& values, EProperty property, const PropertyValue& va
     else
         return false;
     return true;
+}
+
+bool SameSetting(EProperty property, const SSettingsValues& a, const SSettingsValues& b) {
+    switch (property) {
+    case EProperty::FileTypes: return ApplyFileTypes(a.fileTypes) == ApplyFileTypes(b.fileTypes);
+    case EProperty::DeleteAge: return shownAge(a.deleteAge) == shownAge(b.deleteAge);
+    case EProperty::StartTime: return OleDate::sameMoment(a.startTime, b.startTime);
+    default: return ValueOf(a, property) == ValueOf(b, property);
+    }
+}
+
+std::vector<EProperty> ChangedSettings(const SSettingsValues& now, const SSettingsValues& base) {
+    std::vector<EProperty> changed;
+    for (const EProperty property : kSaveOrder)
+        if (!SameSetting(property, now, base))
+            changed.push_back(property);
+    return changed;
+}
+
+SSettingsValues KeepEdits(const SSettingsValues& shown, const SSettingsValues& base,
+                          SSettingsValues fresh) {
+    for (const EProperty property : ChangedSettings(shown, base))
+        Assign(fresh, property, ValueOf(shown, property));
+    return fresh;
 }
 
 } // namespace MW::Client

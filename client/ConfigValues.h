@@ -96,4 +96,17 @@ PropertyValue ValueOf(const SSettingsValues& values, EProperty property);
 bool Assign(SSettingsValues& values, EProperty property, const PropertyValue& value);
 bool Assign(SOverviewValues& values, EProperty property, const PropertyValue& value);
 
+// Whether two values of a setting show the same on the pages: file types by the
+// boxes they check, ages outside the six choices as none, start times to the
+// millisecond, everything else exactly. A page cannot hold the difference
+// between two such values, so the user cannot have made it.
+bool SameSetting(EProperty property, const SSettingsValues& a, const SSettingsValues& b);
+// The settings of `now` that differ from `base`, in the save order.
+std::vector<EProperty> ChangedSettings(const SSettingsValues& now, const SSettingsValues& base);
+
+// The user's edits (the settings of `shown` that differ from `base`) put over
+// `fresh`: what the pages show after a reload that must keep them.
+SSettingsValues KeepEdits(const SSettingsValues& shown, const SSettingsValues& base,
+                          SSettingsValues fresh);
+
 } // namespace MW::Client

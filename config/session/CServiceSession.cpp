@@ -130,8 +130,14 @@ void CServiceSession::LoadSettings(bool showErrors) {
             *config, m_view.ShownSettings(),
             [](const Client::SSystemProxy& before) { return ReadSystemProxy(before); },
             m_bReadOnly);
-        m_view.ShowSettings(loaded.settings);
-        m_view.SetContactProxy(Client::ContactProxy(loaded.settings.proxy));
+        m_loaded = loaded.settings;
+        // A save that had to reconnect keeps the user's edits over the new values.
+        if (m_keep)
+            m_keep->reloaded = true;
+        const Client::SSettingsValues shown =
+            m_keep ? Client::KeepEdits(m_keep->shown, m_keep->base, m_loaded) : m_loaded;
+        m_view.ShowSettings(shown);
+        m_view.SetContactProxy(Client::ContactProxy(shown.proxy));
         m_view.SetCleanedSpace(loaded.overview.cleanedSpace);
         m_view.SetLastScan(Link::toQString(loaded.overview.lastScan));
         m_bLoaded = true;
@@ -164,20 +170,31 @@ bool CServiceSession::SaveSettings(bool showErrors) {
             LoadSettings(showErrors);
         return true;
     }
-    auto config = AcquireConfig(showErrors);
-    if (!config)
-        config = AcquireConfig(showErrors);
-    if (!config)
-        return false;
+    return writeSettings(showErrors);
+}
+
+bool CServiceSession::writeSettings(bool showErrors) {
     const Client::SSettingsValues shown = m_view.SettingsToSave();
     m_view.SetContactProxy(Client::ContactProxy(shown.proxy));
-    try {
-        Client::SaveAllSettings(*config, shown);
-    } catch (const CCallError& error) {
-        reportCallFailure(error.text(), showErrors);
-        return false;
+    // Taken before anything can reload the pages: a reconnection puts these
+    // edits back over the values it loads, and the next attempt writes them.
+    m_keep = SKeptEdits{shown, m_loaded, false};
+    bool written = false;
+    for (int attempt = 0; attempt < 2 && !written && !m_bEnding; ++attempt) {
+        const auto config = AcquireConfig(showErrors);
+        if (!config)
+            continue;
+        const Client::SSettingsValues now =
+            m_keep->reloaded ? Client::KeepEdits(m_keep->shown, m_keep->base, m_loaded) : shown;
+        try {
+            Client::SaveAllSettings(*config, now);
+            written = true;
+        } catch (const CCallError& error) {
+            reportCallFailure(error.text(), showErrors);
+        }
     }
-    return true;
+    m_keep.reset();
+    return written;
 }
 
 bool CServiceSession::SaveSettingsWithin(int budgetMs, bool showErrors) {

@@ -6,6 +6,7 @@
 #include "ISessionView.h"
 
 #include <QObject>
+#include <optional>
 
 namespace MW {
 
@@ -37,9 +38,10 @@ public:
     // showErrors) and followed by one new connection, and nothing is returned.
     std::unique_ptr<CConfigRef> AcquireConfig(bool showErrors);
     void LoadSettings(bool showErrors);
-    // Writes every setting the pages show; true when all were written. Before a
-    // load has completed it writes nothing (the pages hold no value of the
-    // service's) and loads instead.
+    // Writes every setting the pages show; true when all were written. A
+    // reconnection on the way keeps the user's edits over the values it loads.
+    // Before a load has completed it writes nothing (the pages hold no value of
+    // the service's) and loads instead.
     bool SaveSettings(bool showErrors);
     // The same within `budgetMs` in all, the calls of a reconnection included,
     // for the end of the program: a failed reconnection does not end the program
@@ -75,10 +77,21 @@ signals:
 private:
     void reportCallFailure(const QString& text, bool showErrors);
     void queryAccess(bool showErrors);
+    bool writeSettings(bool showErrors);
 
     ISessionView& m_view;
     CServiceLink m_link;
     CMWObserver m_observer;
+    // The settings last loaded: what the user's edits are edits of.
+    Client::SSettingsValues m_loaded;
+    // While a save runs: the user's values and what they were edits of, put back
+    // over the values a reconnection loads (which it then marks).
+    struct SKeptEdits {
+        Client::SSettingsValues shown;
+        Client::SSettingsValues base;
+        bool reloaded = false;
+    };
+    std::optional<SKeptEdits> m_keep;
     QString m_strLastError;
     int m_nConnecting = 0;
     bool m_bLoading = false;

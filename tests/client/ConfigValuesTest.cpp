@@ -1,4 +1,5 @@
-// The settings as plain values: how they cross the contract.
+// The settings as plain values: how they cross the contract, when two of them
+// count as the same, and how the user's edits survive a reload.
 
 #include "ConfigTransfer.h"
 #include "ConfigValues.h"
@@ -9,6 +10,10 @@
 
 namespace MW::Client {
 namespace {
+
+std::vector<EProperty> changed(const SSettingsValues& now, const SSettingsValues& base) {
+    return ChangedSettings(now, base);
+}
 
 TEST(ConfigProperties, NamesAndDispatchIdsOfTheContract) {
     ASSERT_EQ(ConfigProperties().size(), kPropertyCount);
@@ -47,6 +52,68 @@ TEST(ConfigValues, FlagsCrossAsAutomationBooleansAndOtherTypesAreRefused) {
     EXPECT_TRUE(Assign(o, EProperty::CleanedSpace, std::uint64_t{5'000'000'000ull}));
     EXPECT_EQ(o.cleanedSpace, 5'000'000'000ull);
     EXPECT_FALSE(Assign(o, EProperty::ScanFolder, std::string("/x")));
+}
+
+TEST(ConfigValues, ChangesAreListedInTheSaveOrder) {
+    SSettingsValues base;
+    base.scanFolder = "/a";
+    base.fileTypes = ".bak";
+    base.deleteAge = 3;
+    base.startTime = 45000.25;
+    base.contactName = "Ann";
+    EXPECT_TRUE(changed(base, base).empty());
+
+    SSettingsValues now = base;
+    now.contactEmail = "ann@example.org";
+    now.scanFolder = "/b";
+    now.proxy.port = "3128";
+    now.proxy.useProxy = true;
+    EXPECT_EQ(changed(now, base), (std::vector<EProperty>{EProperty::ScanFolder,
+                                                          EProperty::ProxyUsage,
+                                                          EProperty::ProxyPort,
+                                                          EProperty::ContactEmail}));
+}
+
+TEST(ConfigValues, ValuesThePagesShowAlikeAreTheSame) {
+    SSettingsValues base;
+    base.fileTypes = ".dwl2";
+    base.deleteAge = 42;
+    base.startTime = 45000.25;
+    SSettingsValues shown = base;
+    // What the pages make of them: the boxes' text, no age, the picker's moment.
+    shown.fileTypes = ".dwl,.dwl2";
+    shown.deleteAge = eDA_None;
+    shown.startTime = 45000.25 + 1e-11;
+    EXPECT_TRUE(changed(shown, base).empty());
+
+    shown.fileTypes = ".dwl";
+    shown.deleteAge = eDA_Day;
+    shown.startTime = 45000.25 + 1.0 / 86400;
+    EXPECT_EQ(changed(shown, base), (std::vector<EProperty>{EProperty::FileTypes,
+                                                            EProperty::DeleteAge,
+                                                            EProperty::StartTime}));
+    // Text is compared exactly: white space and case are the user's.
+    SSettingsValues other = base;
+    other.otherFileTypes = " .tmp";
+    base.otherFileTypes = ".tmp";
+    EXPECT_EQ(changed(other, base), std::vector<EProperty>{EProperty::OtherFileTypes});
+}
+
+TEST(ConfigValues, EditsSurviveAReloadAndAreAllThatIsLeftToWrite) {
+    SSettingsValues base;
+    base.scanFolder = "/a";
+    base.contactName = "Ann";
+    SSettingsValues shown = base;
+    shown.contactName = "Bob";
+
+    SSettingsValues fresh = base;
+    fresh.scanFolder = "/changed/meanwhile";
+    fresh.deleteAge = 4;
+    const SSettingsValues kept = KeepEdits(shown, base, fresh);
+    EXPECT_EQ(kept.contactName, "Bob");
+    EXPECT_EQ(kept.scanFolder, "/changed/meanwhile");
+    EXPECT_EQ(kept.deleteAge, 4);
+    EXPECT_EQ(changed(kept, fresh), std::vector<EProperty>{EProperty::ContactName});
 }
 
 TEST(ContactProxy, TheExplicitServerAndTheNumberItsPortStartsWith) {

@@ -86,6 +86,29 @@ TEST_F(Session, UntilALoadHasCompletedASaveWritesNothingAndLoadsInstead) {
     EXPECT_EQ(view.shown.deleteAge, 3);
 }
 
+// A save whose first call finds the service restarted reconnects and reloads;
+// the values it then writes are the user's edits, over whatever the new service
+// holds, and nothing else.
+TEST_F(Session, ASaveThatHasToReconnectKeepsTheUsersEdits) {
+    ASSERT_TRUE(session.ConnectService(true));
+    view.shown.contactName = "edited before the restart";
+    view.shown.deleteAge = 5;
+    ASSERT_TRUE(service.killService());
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/set/while/away"));
+
+    EXPECT_TRUE(session.SaveSettings(true));
+    ASSERT_EQ(view.messages.size(), 1) << view.messages.join('\n').toStdString();
+    EXPECT_TRUE(view.messages[0].startsWith(QStringLiteral("Error!|Service is unavailable. ")));
+    EXPECT_EQ(config("ContactName"), "s \"edited before the restart\"");
+    EXPECT_EQ(config("DeleteAge"), "i 5");
+    EXPECT_EQ(config("ScanFolder"), "s \"/set/while/away\"") << "not an edit: not written";
+    // The pages show the new service's values with the edits over them.
+    EXPECT_EQ(view.shown.scanFolder, "/set/while/away");
+    EXPECT_EQ(view.shown.contactName, "edited before the restart");
+    EXPECT_EQ(view.shown.deleteAge, 5);
+}
+
 // The save at the end of the program has one bound for all its calls, and a
 // reconnection inside it cannot end the program by itself.
 TEST_F(Session, TheSaveAtTheEndIsBoundedAsAWhole) {
@@ -103,6 +126,10 @@ TEST_F(Session, TheSaveAtTheEndIsBoundedAsAWhole) {
     EXPECT_FALSE(session.lastError().isEmpty());
     EXPECT_FALSE(view.ended);
     EXPECT_TRUE(view.messages.isEmpty());
+
+    // The edit is still there, and the next save writes it.
+    EXPECT_TRUE(session.SaveSettings(true));
+    EXPECT_EQ(config("ContactName"), "s \"to be saved\"");
 }
 
 // The scan-finished event of a scan that ends while the values load (after the
