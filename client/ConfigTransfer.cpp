@@ -56,9 +56,16 @@ SLoaded LoadSettings(IConfigObject& config, const SSettingsValues& before,
     return loaded;
 }
 
-void SaveAllSettings(IConfigObject& config, const SSettingsValues& now) {
-    for (const EProperty property : kSaveOrder)
-        config.set(property, ValueOf(now, property));
+std::size_t SaveChangedSettings(IConfigObject& config, const SSettingsValues& now,
+                                SSettingsValues& base) {
+    std::size_t written = 0;
+    for (const EProperty property : ChangedSettings(now, base)) {
+        const PropertyValue value = ValueOf(now, property);
+        config.set(property, value);
+        Assign(base, property, value);
+        ++written;
+    }
+    return written;
 }
 
 SContactProxy ContactProxy(const SProxyValues& proxy) {

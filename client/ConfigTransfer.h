@@ -50,8 +50,11 @@ struct SLoaded {
 SLoaded LoadSettings(IConfigObject& config, const SSettingsValues& before,
                      const SystemProxyReader& readSystemProxy, bool readOnly);
 
-// Writes every setting of `now` in the save order.
-void SaveAllSettings(IConfigObject& config, const SSettingsValues& now);
+// Writes the settings of `now` that differ from `base` (see SameSetting), in the
+// save order; each value written becomes part of `base`, so after a failure
+// `base` still says what the service holds. Returns how many were written.
+std::size_t SaveChangedSettings(IConfigObject& config, const SSettingsValues& now,
+                                SSettingsValues& base);
 
 // The Contact tab's proxy: the explicit server and the number its port starts
 // with, or none (an empty server, port 0) when no explicit proxy is used.

@@ -138,6 +138,16 @@ std::vector<EProperty> ChangedSettings(const SSettingsValues& now, const SSettin
     return changed;
 }
 
+bool FollowChange(EProperty property, const PropertyValue& value, SSettingsValues& base,
+                  SSettingsValues& shown) {
+    const bool edited = !SameSetting(property, shown, base);
+    if (!Assign(base, property, value) || edited)
+        return false;
+    const bool differs = !SameSetting(property, shown, base);
+    Assign(shown, property, value);
+    return differs;
+}
+
 SSettingsValues KeepEdits(const SSettingsValues& shown, const SSettingsValues& base,
                           SSettingsValues fresh) {
     for (const EProperty property : ChangedSettings(shown, base))

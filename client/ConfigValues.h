@@ -99,11 +99,18 @@ bool Assign(SOverviewValues& values, EProperty property, const PropertyValue& va
 // Whether two values of a setting show the same on the pages: file types by the
 // boxes they check, ages outside the six choices as none, start times to the
 // millisecond, everything else exactly. A page cannot hold the difference
-// between two such values, so the user cannot have made it.
+// between two such values, so the user cannot have made it and a save need not
+// write it.
 bool SameSetting(EProperty property, const SSettingsValues& a, const SSettingsValues& b);
 // The settings of `now` that differ from `base`, in the save order.
 std::vector<EProperty> ChangedSettings(const SSettingsValues& now, const SSettingsValues& base);
 
+// A setting changed in the service (by another client or the service itself):
+// `base`, the values last loaded or received, takes it; `shown` takes it too
+// unless the user has changed that value since (it differs from `base`), so that
+// an edit not yet saved survives. True when `shown` changed.
+bool FollowChange(EProperty property, const PropertyValue& value, SSettingsValues& base,
+                  SSettingsValues& shown);
 // The user's edits (the settings of `shown` that differ from `base`) put over
 // `fresh`: what the pages show after a reload that must keep them.
 SSettingsValues KeepEdits(const SSettingsValues& shown, const SSettingsValues& base,

@@ -16,8 +16,11 @@ namespace {
 
 const QString kServiceName = QString::fromLatin1(Bus::kServiceName);
 const QString kEnginePath = QString::fromLatin1(Bus::kEnginePath);
+const QString kConfigPath = QString::fromLatin1(Bus::kConfigPath);
 const QString kEngineInterface = QString::fromLatin1(Bus::kEngineInterface);
+const QString kConfigInterface = QString::fromLatin1(Bus::kConfigInterface);
 const QString kAccessInterface = QString::fromLatin1(Bus::kAccessInterface);
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kSession = QStringLiteral("session");
 const QString kSystem = QStringLiteral("system");
 
@@ -208,11 +211,40 @@ bool CServiceLink::adviseEngine() {
     connect(events.get(), &Events::updateCleanedSpace, this, &CServiceLink::updateCleanedSpace);
     connect(events.get(), &Events::test, this, &CServiceLink::test);
     m_events = std::move(events);
+    watchConfig(true);
     return true;
 }
 
 void CServiceLink::unadviseEngine() {
+    watchConfig(false);
     m_events.reset();
+}
+
+bool CServiceLink::watchConfig(bool on) {
+    const char* slot = SLOT(onPropertiesChanged(QString, QVariantMap, QStringList));
+    if (!m_watchedOwner.isEmpty()) {
+        m_watchedBus.disconnect(m_watchedOwner, kConfigPath, kProperties,
+                                QStringLiteral("PropertiesChanged"), this, slot);
+        m_watchedOwner.clear();
+    }
+    if (!on)
+        return true;
+    if (!m_bus.connect(m_owner, kConfigPath, kProperties, QStringLiteral("PropertiesChanged"),
+                       this, slot))
+        return false;
+    m_watchedBus = m_bus;
+    m_watchedOwner = m_owner;
+    return true;
+}
+
+void CServiceLink::onPropertiesChanged(const QString& iface, const QVariantMap& changed,
+                                       const QStringList& invalidated) {
+    if (iface != kConfigInterface)
+        return;
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+        emit configChanged(it.key(), it.value());
+    for (const QString& name : invalidated)
+        emit configInvalidated(name);
 }
 
 } // namespace MW

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 #include <memory>
 
 class OrgMorrowickIMorrowickEventsInterface;
@@ -81,8 +82,9 @@ public:
     // (the preview walks the whole tree before it answers).
     QDBusMessage callEngine(const QString& iface, const QString& method, int timeoutMs);
 
-    // Subscribes to the four events of the current engine object (dropping an
-    // older subscription); false without an engine or when the bus refuses.
+    // Subscribes to the four events of the current engine object and to the
+    // changes of its Config object's properties (dropping an older
+    // subscription); false without an engine or when the bus refuses.
     bool adviseEngine();
     void unadviseEngine();
     bool isAdvised() const { return m_events != nullptr; }
@@ -92,12 +94,22 @@ signals:
     void scanFinished();
     void updateCleanedSpace(quint64 total);
     void test();
+    // A property of the Config object changed (PropertiesChanged); `value` is
+    // as the bus carried it (see Link::fromBusValue).
+    void configChanged(const QString& property, const QVariant& value);
+    // A property changed without its new value being sent: read it again.
+    void configInvalidated(const QString& property);
+
+private slots:
+    void onPropertiesChanged(const QString& iface, const QVariantMap& changed,
+                             const QStringList& invalidated);
 
 private:
     QVariant readEngine(const QString& name);
     SServiceLocation probe(QDBusConnection bus, const QString& busName);
     bool findOn(QDBusConnection bus, const QString& busName);
     QDBusConnection openBus(bool session);
+    bool watchConfig(bool on);
 
     EBusChoice m_choice;
     QDBusConnection m_session{QString()};
@@ -107,6 +119,8 @@ private:
     QString m_owner;
     QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
     std::unique_ptr<OrgMorrowickIMorrowickEventsInterface> m_events;
+    QDBusConnection m_watchedBus{QString()}; // where and whose Config changes
+    QString m_watchedOwner;                  // are subscribed
 };
 
 } // namespace MW

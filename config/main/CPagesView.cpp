@@ -41,6 +41,11 @@ void CPagesView::ShowSettings(const Client::SSettingsValues& values) {
     m_pages.contact->SetValues(values);
 }
 
+void CPagesView::ShowSetting(Client::EProperty property, const Client::SSettingsValues& values) {
+    if (!m_pages.settings->SetValue(property, values))
+        m_pages.contact->SetValue(property, values);
+}
+
 void CPagesView::SetContactProxy(const Client::SContactProxy& proxy) {
     m_pages.contact->SetProxy(Link::toQString(proxy.server), proxy.port);
 }

@@ -32,6 +32,7 @@ public:
     Client::SSettingsValues ShownSettings() override;
     Client::SSettingsValues SettingsToSave() override;
     void ShowSettings(const Client::SSettingsValues& values) override;
+    void ShowSetting(Client::EProperty property, const Client::SSettingsValues& values) override;
     void SetContactProxy(const Client::SContactProxy& proxy) override;
     void SetLastScan(const QString& text) override;
     void SetCleanedSpace(quint64 bytes) override;

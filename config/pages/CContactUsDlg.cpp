@@ -21,7 +21,6 @@ const QString CContactUsDlg::kOnePerDay =
                    "our website if this is urgent. Thank you.");
 const QString CContactUsDlg::kSent =
     QStringLiteral("Your questions and comments have been sent successfully. Thank you!");
-// "can’t be send": the text the users know, kept on purpose.
 const QString CContactUsDlg::kCannotSend =
     QStringLiteral("Your questions and comments can\u2019t be send at the moment.\nPlease, check "
                    "your internet connection and try again later.");
@@ -112,6 +111,16 @@ void CContactUsDlg::TakeValues(Client::SSettingsValues& values) {
 void CContactUsDlg::SetValues(const Client::SSettingsValues& values) {
     SetName(Link::toQString(values.contactName));
     SetEmail(Link::toQString(values.contactEmail));
+}
+
+bool CContactUsDlg::SetValue(Client::EProperty property, const Client::SSettingsValues& values) {
+    if (property == Client::EProperty::ContactName)
+        SetName(Link::toQString(values.contactName));
+    else if (property == Client::EProperty::ContactEmail)
+        SetEmail(Link::toQString(values.contactEmail));
+    else
+        return false;
+    return true;
 }
 
 // The edit keeps at most kMaxTextLength characters: whatever was just typed or

@@ -33,6 +33,7 @@ public:
     void ShownValues(Client::SSettingsValues& values) const;
     void TakeValues(Client::SSettingsValues& values);
     void SetValues(const Client::SSettingsValues& values);
+    bool SetValue(Client::EProperty property, const Client::SSettingsValues& values);
 
     // The "Send" command; public so that tests can run it without a click.
     void OnSend();

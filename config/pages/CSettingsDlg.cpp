@@ -28,6 +28,7 @@ const QString CSettingsDlg::kInvalidLocation = QStringLiteral(
 const QString CSettingsDlg::kNotLoaded = QStringLiteral(
     "These settings could not be read from the service and cannot be changed until they are.");
 
+using Client::EProperty;
 using Client::kFileTypeCount;
 using Link::toQString;
 using Link::toUtf8;
@@ -306,6 +307,28 @@ void CSettingsDlg::SetValues(const Client::SSettingsValues& values) {
     ApplyFileTypes(toQString(values.fileTypes));
     setStartTime(values.startTime);
     m_proxyDlg.setValues(values.proxy);
+}
+
+bool CSettingsDlg::SetValue(EProperty property, const Client::SSettingsValues& values) {
+    switch (property) {
+    case EProperty::ScanFolder: SetFolder(toQString(values.scanFolder)); break;
+    case EProperty::OtherFileTypes: SetOtherFileTypes(toQString(values.otherFileTypes)); break;
+    case EProperty::DeleteAge: SetDeleteAge(values.deleteAge); break;
+    case EProperty::FileTypes:
+        m_fileTypeChecked = Client::ApplyFileTypes(values.fileTypes);
+        showFileTypes();
+        break;
+    case EProperty::StartTime: setStartTime(values.startTime); break;
+    case EProperty::ProxyUsage:
+    case EProperty::ProxyServer:
+    case EProperty::ProxyPort:
+    case EProperty::ProxySysUsage:
+    case EProperty::ProxySysServer:
+    case EProperty::ProxySysBypass:
+    case EProperty::ProxySysAccessType: m_proxyDlg.setValues(values.proxy); break;
+    default: return false;
+    }
+    return true;
 }
 
 void CSettingsDlg::setStartTime(double oleDate) {

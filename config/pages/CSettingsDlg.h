@@ -63,6 +63,9 @@ public:
     void TakeValues(Client::SSettingsValues& values);
     // Every one of the page's settings from `values`.
     void SetValues(const Client::SSettingsValues& values);
+    // One of them, leaving the others (and an edit under way in them) alone;
+    // false for a property the page does not hold.
+    bool SetValue(Client::EProperty property, const Client::SSettingsValues& values);
     // The stored start time, put into the picker with its date.
     void setStartTime(double oleDate);
     // The picker's date and time; also becomes the stored start time.

@@ -19,6 +19,12 @@ namespace {
 const QString kErrorCaption = QStringLiteral("Error!");
 using EOwner = ISessionView::EOwner;
 using EIcon = ISessionView::EIcon;
+using Client::EProperty;
+
+bool isProxySetting(EProperty property) {
+    return property == EProperty::ProxyUsage || property == EProperty::ProxyServer ||
+           property == EProperty::ProxyPort;
+}
 
 // Sets a flag for as long as it lives.
 class CScopedFlag {
@@ -37,6 +43,9 @@ private:
 CServiceSession::CServiceSession(ISessionView& view, QObject* parent)
     : QObject(parent), m_view(view) {
     m_observer.setParent(this);
+    connect(&m_link, &CServiceLink::configChanged, this, &CServiceSession::onConfigChanged);
+    connect(&m_link, &CServiceLink::configInvalidated, this,
+            &CServiceSession::onConfigInvalidated);
 }
 
 CServiceSession::~CServiceSession() {
@@ -132,10 +141,8 @@ void CServiceSession::LoadSettings(bool showErrors) {
             m_bReadOnly);
         m_loaded = loaded.settings;
         // A save that had to reconnect keeps the user's edits over the new values.
-        if (m_keep)
-            m_keep->reloaded = true;
         const Client::SSettingsValues shown =
-            m_keep ? Client::KeepEdits(m_keep->shown, m_keep->base, m_loaded) : m_loaded;
+            m_keep ? Client::KeepEdits(m_keep->first, m_keep->second, m_loaded) : m_loaded;
         m_view.ShowSettings(shown);
         m_view.SetContactProxy(Client::ContactProxy(shown.proxy));
         m_view.SetCleanedSpace(loaded.overview.cleanedSpace);
@@ -170,24 +177,23 @@ bool CServiceSession::SaveSettings(bool showErrors) {
             LoadSettings(showErrors);
         return true;
     }
-    return writeSettings(showErrors);
+    return writeChanges(showErrors);
 }
 
-bool CServiceSession::writeSettings(bool showErrors) {
+bool CServiceSession::writeChanges(bool showErrors) {
     const Client::SSettingsValues shown = m_view.SettingsToSave();
     m_view.SetContactProxy(Client::ContactProxy(shown.proxy));
     // Taken before anything can reload the pages: a reconnection puts these
     // edits back over the values it loads, and the next attempt writes them.
-    m_keep = SKeptEdits{shown, m_loaded, false};
+    m_keep.emplace(shown, m_loaded);
     bool written = false;
     for (int attempt = 0; attempt < 2 && !written && !m_bEnding; ++attempt) {
         const auto config = AcquireConfig(showErrors);
         if (!config)
             continue;
-        const Client::SSettingsValues now =
-            m_keep->reloaded ? Client::KeepEdits(m_keep->shown, m_keep->base, m_loaded) : shown;
+        const Client::SSettingsValues now = Client::KeepEdits(m_keep->first, m_keep->second, m_loaded);
         try {
-            Client::SaveAllSettings(*config, now);
+            Client::SaveChangedSettings(*config, now, m_loaded);
             written = true;
         } catch (const CCallError& error) {
             reportCallFailure(error.text(), showErrors);
@@ -236,6 +242,50 @@ void CServiceSession::OnUpdateCleanedSpace(quint64 total) {
 void CServiceSession::OnTest() {
     m_view.ShowMessage(EOwner::None, EIcon::None, CMWObserver::kTestText,
                        CMWObserver::kTestCaption);
+}
+
+void CServiceSession::onConfigChanged(const QString& name, const QVariant& value) {
+    const auto property = Client::FindProperty(Link::toUtf8(name));
+    if (!property)
+        return;
+    try {
+        follow(*property, Link::fromBusValue(*property, value));
+    } catch (const CCallError&) {
+        // A value of another type than the contract's: not one to show.
+    }
+}
+
+void CServiceSession::onConfigInvalidated(const QString& name) {
+    const auto property = Client::FindProperty(Link::toUtf8(name));
+    if (!property || m_bEnding)
+        return;
+    try {
+        follow(*property, m_link.Config()->get(*property));
+    } catch (const CCallError&) {
+        // Noticed, and reported, at the next call the user makes.
+    }
+}
+
+void CServiceSession::follow(EProperty property, const Client::PropertyValue& value) {
+    if (property == EProperty::LastScan || property == EProperty::CleanedSpace) {
+        Client::SOverviewValues overview;
+        Client::Assign(overview, property, value);
+        if (property == EProperty::LastScan)
+            m_view.SetLastScan(Link::toQString(overview.lastScan));
+        else
+            m_view.SetCleanedSpace(overview.cleanedSpace);
+        return;
+    }
+    // Before the first load the pages have nothing to follow; during one, the
+    // load reads the value itself.
+    if (!m_bLoaded || m_bLoading)
+        return;
+    Client::SSettingsValues shown = m_view.ShownSettings();
+    if (!Client::FollowChange(property, value, m_loaded, shown))
+        return;
+    m_view.ShowSetting(property, shown);
+    if (isProxySetting(property))
+        m_view.SetContactProxy(Client::ContactProxy(shown.proxy));
 }
 
 } // namespace MW

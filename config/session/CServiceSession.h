@@ -24,6 +24,10 @@ enum EExitStatus : int {
 // the settings, reconnecting once after a failed call, the read-only view and
 // the reactions to the service's events. The window only shows and feeds it,
 // through ISessionView.
+//
+// What a save writes: only the settings the user changed since they were last
+// loaded or announced by the service (PropertiesChanged), so that another
+// client's change is not undone; and nothing before a load has completed.
 class CServiceSession : public QObject {
     Q_OBJECT
 public:
@@ -38,10 +42,10 @@ public:
     // showErrors) and followed by one new connection, and nothing is returned.
     std::unique_ptr<CConfigRef> AcquireConfig(bool showErrors);
     void LoadSettings(bool showErrors);
-    // Writes every setting the pages show; true when all were written. A
-    // reconnection on the way keeps the user's edits over the values it loads.
-    // Before a load has completed it writes nothing (the pages hold no value of
-    // the service's) and loads instead.
+    // Writes what the user changed; true when everything changed was written
+    // (or nothing had to be). A reconnection on the way keeps the user's edits
+    // over the values it loads. Before a load has completed it writes nothing
+    // (the pages hold no value of the service's) and loads instead.
     bool SaveSettings(bool showErrors);
     // The same within `budgetMs` in all, the calls of a reconnection included,
     // for the end of the program: a failed reconnection does not end the program
@@ -61,6 +65,9 @@ public:
     bool isReadOnly() const { return m_bReadOnly; }
     // Whether a load has completed since the start.
     bool isLoaded() const { return m_bLoaded; }
+    // The settings last loaded or announced: what the service holds, as far as
+    // this program knows.
+    const Client::SSettingsValues& loadedSettings() const { return m_loaded; }
     const QString& lastError() const { return m_strLastError; }
 
     CServiceLink& link() { return m_link; }
@@ -77,21 +84,19 @@ signals:
 private:
     void reportCallFailure(const QString& text, bool showErrors);
     void queryAccess(bool showErrors);
-    bool writeSettings(bool showErrors);
+    bool writeChanges(bool showErrors);
+    void onConfigChanged(const QString& name, const QVariant& value);
+    void onConfigInvalidated(const QString& name);
+    void follow(Client::EProperty property, const Client::PropertyValue& value);
 
     ISessionView& m_view;
     CServiceLink m_link;
     CMWObserver m_observer;
-    // The settings last loaded: what the user's edits are edits of.
+    // The settings last loaded or announced: what the user's edits are edits of.
     Client::SSettingsValues m_loaded;
-    // While a save runs: the user's values and what they were edits of, put back
-    // over the values a reconnection loads (which it then marks).
-    struct SKeptEdits {
-        Client::SSettingsValues shown;
-        Client::SSettingsValues base;
-        bool reloaded = false;
-    };
-    std::optional<SKeptEdits> m_keep;
+    // While a save reconnects: the user's values and what they were edits of,
+    // put back over the values the reconnection loads.
+    std::optional<std::pair<Client::SSettingsValues, Client::SSettingsValues>> m_keep;
     QString m_strLastError;
     int m_nConnecting = 0;
     bool m_bLoading = false;

@@ -29,6 +29,8 @@ public:
     virtual Client::SSettingsValues SettingsToSave() = 0;
     // Every setting into the pages (after a load).
     virtual void ShowSettings(const Client::SSettingsValues& values) = 0;
+    // One setting into the pages (a change in the service the user had not edited).
+    virtual void ShowSetting(Client::EProperty property, const Client::SSettingsValues& values) = 0;
     // The Contact tab's proxy for its request.
     virtual void SetContactProxy(const Client::SContactProxy& proxy) = 0;
     virtual void SetLastScan(const QString& text) = 0;

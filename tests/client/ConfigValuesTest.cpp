@@ -1,5 +1,6 @@
 // The settings as plain values: how they cross the contract, when two of them
-// count as the same, and how the user's edits survive a reload.
+// count as the same, what a save writes, and how a change announced by the
+// service meets the user's edits.
 
 #include "ConfigTransfer.h"
 #include "ConfigValues.h"
@@ -97,6 +98,33 @@ TEST(ConfigValues, ValuesThePagesShowAlikeAreTheSame) {
     other.otherFileTypes = " .tmp";
     base.otherFileTypes = ".tmp";
     EXPECT_EQ(changed(other, base), std::vector<EProperty>{EProperty::OtherFileTypes});
+}
+
+TEST(ConfigValues, AnAnnouncedChangeReachesThePagesUnlessTheUserChangedThatValue) {
+    SSettingsValues base;
+    base.scanFolder = "/a";
+    base.deleteAge = 3;
+    SSettingsValues shown = base;
+    shown.deleteAge = 5; // edited, not saved yet
+
+    // Not edited: base and pages follow.
+    EXPECT_TRUE(FollowChange(EProperty::ScanFolder, std::string("/b"), base, shown));
+    EXPECT_EQ(base.scanFolder, "/b");
+    EXPECT_EQ(shown.scanFolder, "/b");
+    // Edited: the service's value becomes the base, the edit stays and is what
+    // the next save writes.
+    EXPECT_FALSE(FollowChange(EProperty::DeleteAge, std::int32_t{1}, base, shown));
+    EXPECT_EQ(base.deleteAge, 1);
+    EXPECT_EQ(shown.deleteAge, 5);
+    EXPECT_EQ(changed(shown, base), std::vector<EProperty>{EProperty::DeleteAge});
+    // A change the pages cannot tell from what they show changes nothing there.
+    base.fileTypes = shown.fileTypes = ".dwl,.dwl2";
+    EXPECT_FALSE(FollowChange(EProperty::FileTypes, std::string(".dwl2"), base, shown));
+    EXPECT_EQ(base.fileTypes, ".dwl2");
+    EXPECT_TRUE(changed(shown, base) == std::vector<EProperty>{EProperty::DeleteAge});
+    // A value of the wrong type is no change.
+    EXPECT_FALSE(FollowChange(EProperty::ScanFolder, std::int32_t{7}, base, shown));
+    EXPECT_EQ(base.scanFolder, "/b");
 }
 
 TEST(ConfigValues, EditsSurviveAReloadAndAreAllThatIsLeftToWrite) {

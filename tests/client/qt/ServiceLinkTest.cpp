@@ -1,6 +1,7 @@
 // CServiceLink and CConfigRef against the real mwservice on a private bus.
 
 #include "CServiceLink.h"
+#include "ContractSupport.h"
 #include "LocalClock.h"
 #include "QtPrint.h"
 #include "ServiceEnvironment.h"
@@ -212,6 +213,37 @@ TEST(LinkSlowStart, AServiceSlowerToStartThanACallMayTakeIsStillFound) {
     ASSERT_TRUE(link.createEngine()) << "gave up after " << clock.elapsed() << " ms";
     EXPECT_GE(clock.elapsed(), 12000);
     EXPECT_EQ(link.ActivityState(), 0);
+}
+
+TEST_F(LinkTest, ChangesOfTheConfigObjectArriveAsTheyAreMade) {
+    if (const std::string why = configChangesNotAnnounced(MW_CONTRACT_XML_FILE); !why.empty())
+        GTEST_SKIP() << why;
+    CServiceLink link;
+    ASSERT_TRUE(link.createEngine());
+    QVariantMap seen;
+    QObject::connect(&link, &CServiceLink::configChanged,
+                     [&](const QString& name, const QVariant& value) { seen[name] = value; });
+    QStringList invalidated;
+    QObject::connect(&link, &CServiceLink::configInvalidated,
+                     [&](const QString& name) { invalidated << name; });
+    ASSERT_TRUE(link.adviseEngine());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/elsewhere"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "4"));
+    ASSERT_TRUE(spinUntil([&] {
+        return seen.contains("DeleteAge") || invalidated.contains("DeleteAge");
+    })) << "no PropertiesChanged for DeleteAge";
+    if (seen.contains("ScanFolder"))
+        EXPECT_EQ(seen["ScanFolder"].toString(), QStringLiteral("/elsewhere"));
+    else
+        EXPECT_TRUE(invalidated.contains("ScanFolder"));
+
+    // Unadvised, nothing more arrives.
+    link.unadviseEngine();
+    seen.clear();
+    invalidated.clear();
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "2"));
+    spinFor(500);
+    EXPECT_TRUE(seen.isEmpty() && invalidated.isEmpty());
 }
 
 TEST_F(LinkTest, ThePerUserServiceTakesEveryChangeOfItsUser) {

@@ -3,6 +3,7 @@
 #include "CContactUsDlg.h"
 #include "COverviewDlg.h"
 #include "CSettingsDlg.h"
+#include "ContractSupport.h"
 #include "DialogUnits.h"
 #include "MainFixture.h"
 #include "Screenshots.h"
@@ -211,6 +212,32 @@ TEST_F(MainWindow, ASettingsPageThatCouldNotBeLoadedSaysSoAndInvitesNoEdits) {
     EXPECT_EQ(settings.folderEdit()->text(), QString::fromStdString(drawings.path()));
     EXPECT_TRUE(settings.folderEdit()->isEnabled());
     EXPECT_FALSE(settings.readOnlyNote()->isVisibleTo(&settings));
+}
+
+// Another client's change reaches the pages where the user has not changed that
+// value; an edit under way stays, and is what the next save writes.
+TEST_F(MainWindow, ThePagesFollowChangesInTheServiceButKeepTheUsersEdits) {
+    if (const std::string why = configChangesNotAnnounced(MW_CONTRACT_XML_FILE); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir before, after;
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", before.path()));
+    auto dialog = start();
+    ASSERT_FALSE(dialog->exitStatus());
+    dialog->contact().nameEdit()->setText(QStringLiteral("typed, not saved"));
+
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", after.path()));
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "from another client"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "4"));
+    ASSERT_TRUE(spinUntil([&] { return dialog->settings().ageButton(4)->isChecked(); }, 10000));
+    EXPECT_EQ(dialog->settings().folderEdit()->text(), QString::fromStdString(after.path()));
+    EXPECT_EQ(dialog->contact().nameEdit()->text(), QStringLiteral("typed, not saved"));
+
+    dialog->OnExit();
+    EXPECT_EQ(dialog->exitStatus(), 255);
+    EXPECT_EQ(quoted(service.getConfig("ScanFolder")), QString::fromStdString(after.path()));
+    EXPECT_EQ(service.getConfig("DeleteAge"), "i 4");
+    EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("typed, not saved"));
 }
 
 } // namespace

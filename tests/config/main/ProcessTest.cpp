@@ -13,6 +13,7 @@
 namespace MW::Test {
 namespace {
 
+const std::string kMwCtl = MW_CTL_BINARY;
 const std::string kConnectFailed = "Error!\tFailed to connect to service. Terminating the program.";
 
 TEST(ConfigProgram, HelpAndVersionEndAtOnceWithZero) {
@@ -68,10 +69,11 @@ TEST(ConfigProgram, SigtermSavesWithoutMessagesAndEnds253) {
     Child config({kMwConfig}, configEnv(service, log));
     ASSERT_TRUE(waitUntilConnected(service, log));
 
-    // Changed behind its back: the save at the end writes the shown value back.
+    // Changed by another client meanwhile: the save at the end writes only what
+    // the user changed here, which is nothing, so the other client's value stays.
     ASSERT_TRUE(service.setConfig("ContactName", "s", "changed behind"));
     EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
-    EXPECT_EQ(service.getConfig("ContactName"), "s \"loaded\"");
+    EXPECT_EQ(service.getConfig("ContactName"), "s \"changed behind\"");
 
     // SIGINT (Ctrl+C) is the same request.
     const std::string log2 = service.sandbox().dir / "messages2.txt";
@@ -107,6 +109,44 @@ TEST(ConfigProgram, SigtermWithAHungServiceEndsWithinTheBoundAndSaysSo) {
               std::string::npos)
         << readFile(err);
     EXPECT_EQ(countLines(readFile(log), "Error!"), 0) << "SIGTERM shows no message";
+}
+
+// mwctl and the configurator write the same service at once: neither undoes
+// what the other changed. A scan started by mwctl walks the folder mwctl set,
+// and the configurator's end leaves mwctl's settings as they are.
+TEST(ConfigProgram, MwctlAndTheConfiguratorDoNotUndoEachOther) {
+    ServiceEnvironment::Options options;
+    options.scanPauseMs = 2000; // the configurator's save at the start lands before the walk
+    ServiceEnvironment service(options);
+    TempDir trees;
+    const std::string a = trees / "a", b = trees / "b";
+    for (const auto& dir : {a, b}) {
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+        writeFile(dir + "/old.bak", "old");
+        setAge(dir + "/old.bak", 40 * 86400);
+    }
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", a));
+    ASSERT_TRUE(service.setConfig("FileTypes", "s", ".bak"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "3"));
+    const std::string log = service.sandbox().dir / "messages.txt";
+    Child config({kMwConfig, "/hide"}, configEnv(service, log));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+
+    const Env ctlEnv = service.env();
+    auto r = runCommand({kMwCtl, "set", "folder=" + b, "age=week"}, ctlEnv);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The configurator saves when the scan starts, inside the service's event.
+    r = runCommand({kMwCtl, "scan", "--wait"}, ctlEnv, 90);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(exists(b + "/old.bak")) << "mwctl's folder was scanned";
+    EXPECT_TRUE(exists(a + "/old.bak")) << "the configurator's old folder was not";
+    EXPECT_EQ(service.getConfig("ScanFolder"), "s \"" + b + "\"");
+
+    EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
+    EXPECT_EQ(service.getConfig("ScanFolder"), "s \"" + b + "\"");
+    EXPECT_EQ(service.getConfig("DeleteAge"), "i 1");
+    EXPECT_EQ(countLines(readFile(log), "Error!"), 0) << readFile(log);
 }
 
 TEST(ConfigProgram, ASecondStartShowsTheFirstOneAndEndsWithZero) {

@@ -95,7 +95,9 @@ TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     EXPECT_EQ(pages.contact->proxyPort(), 0);
 }
 
-TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
+// Values the pages cannot show as they are (an age outside the six, a types text
+// the boxes spell otherwise) are written only once the user changes them.
+TEST_F(TransferTest, LoadFillsThePagesAndASaveWritesOnlyWhatTheUserChanged) {
     ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/srv/drawings"));
     ASSERT_TRUE(service.setConfig("FileTypes", "s", ".dwl2"));
     ASSERT_TRUE(service.setConfig("OtherFileTypes", "s", ".tmp"));
@@ -133,10 +135,19 @@ TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
     EXPECT_TRUE(pages.overview->scanNowButton()->isEnabled());
 
     pages.save();
-    EXPECT_EQ(config("DeleteAge"), "i -1");
-    EXPECT_EQ(config("FileTypes"), "s \".dwl,.dwl2\"");
+    EXPECT_EQ(config("DeleteAge"), "i 42");
+    EXPECT_EQ(config("FileTypes"), "s \".dwl2\"");
+    EXPECT_EQ(config("ProxyPort"), "s \" 8080x\"");
+    EXPECT_DOUBLE_EQ(pages.link().Config()->StartTime(), due.oleDate);
+
+    s.fileTypeBox(0)->click();
+    s.ageButton(2)->click();
+    pages.save();
+    EXPECT_EQ(config("DeleteAge"), "i 2");
+    EXPECT_EQ(config("FileTypes"), "s \".bak,.dwl,.dwl2\"");
     EXPECT_DOUBLE_EQ(pages.link().Config()->StartTime(), due.oleDate) << "the picker kept the date";
     EXPECT_EQ(config("ProxyUsage"), "i 1");
+    EXPECT_EQ(config("ScanFolder"), "s \"/srv/drawings\"");
 }
 
 TEST_F(TransferTest, ChangingTheTimeSendsEverySettingAtOnceSettingItBackSendsNothing) {

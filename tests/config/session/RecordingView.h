@@ -36,6 +36,9 @@ public:
         shown = values;
         ++loads;
     }
+    void ShowSetting(Client::EProperty property, const Client::SSettingsValues& values) override {
+        Client::Assign(shown, property, Client::ValueOf(values, property));
+    }
     void SetContactProxy(const Client::SContactProxy& proxy) override { contactProxy = proxy; }
     void SetLastScan(const QString& text) override { lastScan = text; }
     void SetCleanedSpace(quint64 bytes) override { cleanedSpace = bytes; }

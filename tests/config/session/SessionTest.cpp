@@ -1,7 +1,9 @@
 // The configurator's session without widgets, against the real mwservice on a
-// private bus: what it loads and what a save writes.
+// private bus: what it loads, what a save writes, and how it keeps the user's
+// edits and the service's settings through failures.
 
 #include "CServiceSession.h"
+#include "ContractSupport.h"
 #include "RecordingView.h"
 #include "ServiceEnvironment.h"
 #include "Spin.h"
@@ -50,10 +52,10 @@ TEST_F(Session, ConnectingSubscribesAndLoadsEveryValue) {
     EXPECT_EQ(view.contactProxy.server, "proxy.example.org");
     EXPECT_EQ(view.contactProxy.port, 3128);
 
-    // A save writes what the pages show.
-    view.shown.contactName = "Bob";
+    // Nothing changed, nothing written: the service's values stay as they are.
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "changed by another client"));
     EXPECT_TRUE(session.SaveSettings(true));
-    EXPECT_EQ(config("ContactName"), "s \"Bob\"");
+    EXPECT_EQ(config("ContactName"), "s \"changed by another client\"");
 }
 
 // A load that fails leaves the pages with nothing of the service's: a save then
@@ -109,27 +111,42 @@ TEST_F(Session, ASaveThatHasToReconnectKeepsTheUsersEdits) {
     EXPECT_EQ(view.shown.deleteAge, 5);
 }
 
-// The save at the end of the program has one bound for all its calls, and a
-// reconnection inside it cannot end the program by itself.
-TEST_F(Session, TheSaveAtTheEndIsBoundedAsAWhole) {
+// Two writers: what another client changed survives this one's saves unless the
+// user changed that same value.
+TEST_F(Session, ASaveWritesOnlyWhatTheUserChanged) {
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/a"));
     ASSERT_TRUE(session.ConnectService(true));
-    view.shown.contactName = "to be saved";
-    const int pid = service.servicePid();
-    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
-    QElapsedTimer clock;
-    clock.start();
-    const bool saved = session.SaveSettingsWithin(3000, false);
-    const auto elapsed = clock.elapsed();
-    ::kill(pid, SIGCONT);
-    EXPECT_FALSE(saved);
-    EXPECT_LT(elapsed, 6000) << "a time-out per call instead of one for all";
-    EXPECT_FALSE(session.lastError().isEmpty());
-    EXPECT_FALSE(view.ended);
-    EXPECT_TRUE(view.messages.isEmpty());
+    view.shown.contactName = "typed here";
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/b"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "1"));
 
-    // The edit is still there, and the next save writes it.
     EXPECT_TRUE(session.SaveSettings(true));
-    EXPECT_EQ(config("ContactName"), "s \"to be saved\"");
+    EXPECT_EQ(config("ScanFolder"), "s \"/b\"");
+    EXPECT_EQ(config("DeleteAge"), "i 1");
+    EXPECT_EQ(config("ContactName"), "s \"typed here\"");
+    // Written once: the next save has nothing left to write.
+    ASSERT_TRUE(service.setConfig("ContactName", "s", "changed again elsewhere"));
+    EXPECT_TRUE(session.SaveSettings(true));
+    EXPECT_EQ(config("ContactName"), "s \"changed again elsewhere\"");
+}
+
+TEST_F(Session, ChangesInTheServiceReachTheValuesTheUserIsNotEditing) {
+    if (const std::string why = configChangesNotAnnounced(MW_CONTRACT_XML_FILE); !why.empty())
+        GTEST_SKIP() << why;
+    ASSERT_TRUE(session.ConnectService(true));
+    view.shown.deleteAge = 5; // being edited
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/from/elsewhere"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "1"));
+    ASSERT_TRUE(service.setConfig("LastScan", "s", "01/02/03"));
+    ASSERT_TRUE(spinUntil([&] { return view.shown.scanFolder == "/from/elsewhere"; }, 10000));
+    ASSERT_TRUE(spinUntil([&] { return session.loadedSettings().deleteAge == 1; }, 10000));
+    EXPECT_EQ(view.shown.deleteAge, 5) << "the edit stays";
+    EXPECT_TRUE(spinUntil([&] { return view.lastScan == QStringLiteral("01/02/03"); }, 10000));
+
+    EXPECT_TRUE(session.SaveSettings(true));
+    EXPECT_EQ(config("ScanFolder"), "s \"/from/elsewhere\"");
+    EXPECT_EQ(config("DeleteAge"), "i 5");
 }
 
 // The scan-finished event of a scan that ends while the values load (after the
@@ -159,6 +176,29 @@ TEST(SessionDuringAScan, AScanEndingWhileTheValuesLoadIsHeard) {
     EXPECT_TRUE(spinUntil([&] { return !view.scanRunning; }, 10000))
         << "the scan's end was not heard: the buttons stay disabled";
     EXPECT_TRUE(view.messages.isEmpty()) << view.messages.join('\n').toStdString();
+}
+
+// The save at the end of the program has one bound for all its calls, and a
+// reconnection inside it cannot end the program by itself.
+TEST_F(Session, TheSaveAtTheEndIsBoundedAsAWhole) {
+    ASSERT_TRUE(session.ConnectService(true));
+    view.shown.contactName = "to be saved";
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    QElapsedTimer clock;
+    clock.start();
+    const bool saved = session.SaveSettingsWithin(3000, false);
+    const auto elapsed = clock.elapsed();
+    ::kill(pid, SIGCONT);
+    EXPECT_FALSE(saved);
+    EXPECT_LT(elapsed, 6000) << "a time-out per call instead of one for all";
+    EXPECT_FALSE(session.lastError().isEmpty());
+    EXPECT_FALSE(view.ended);
+    EXPECT_TRUE(view.messages.isEmpty());
+
+    // The edit is still there, and the next save writes it.
+    EXPECT_TRUE(session.SaveSettings(true));
+    EXPECT_EQ(config("ContactName"), "s \"to be saved\"");
 }
 
 TEST(SessionWithoutService, AServiceThatCannotBeActivatedEndsTheProgramOnce) {
