@@ -154,8 +154,15 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
     // another program arrives as SIGTERM (OnCloseRequest), and shutdown()
     // hides the window itself.
     event->ignore();
-    if (!m_exitStatus)
+    if (m_exitStatus)
+        return;
+    if (hasTray()) {
         hideToTray();
+        return;
+    }
+    // Hidden, the window could not be brought back without a tray: it is
+    // minimised instead, which saves (changeEvent).
+    setWindowState(windowState() | Qt::WindowMinimized);
 }
 
 void CMainDlg::changeEvent(QEvent* event) {
@@ -200,6 +207,13 @@ void CMainDlg::OnCloseRequest() {
 
 void CMainDlg::OnEndSession() {
     endWithSave(eES_Exit, true);
+}
+
+void CMainDlg::OnCommitData() {
+    // Only a save: the log-out may still be cancelled, and a checkpoint asks
+    // for the data while the program goes on.
+    if (!m_exitStatus)
+        m_session->SaveSettingsWithin(kEndSaveMs, true);
 }
 
 void CMainDlg::endWithSave(int status, bool showErrors) {

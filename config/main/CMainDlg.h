@@ -39,6 +39,7 @@ public:
     void OnExit();         // tray menu's "Exit"
     void OnCloseRequest(); // another program asked the program to end (SIGTERM)
     void OnEndSession();   // the desktop session ends
+    void OnCommitData();   // the session manager asks for the data to be saved
 
     bool hasTray() const { return m_tray != nullptr; }
     // Set once the program is ending; the first status requested wins.

@@ -70,16 +70,20 @@ TEST_F(MainWindow, CloseAndMinimiseSaveTheShownValuesFirst) {
     dialog->Show();
     ASSERT_TRUE(spinUntil([&] { return dialog->isVisible(); }));
 
+    // Without a tray host (as here) closing and minimising only minimise: a
+    // hidden window could not be brought back. Both save.
+    ASSERT_FALSE(dialog->hasTray());
     dialog->contact().nameEdit()->setText(QStringLiteral("closed"));
     EXPECT_FALSE(dialog->close()) << "the close box must not close the window";
-    EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(dialog->exitStatus());
-    EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("closed"));
+    ASSERT_TRUE(spinUntil(
+        [&] { return quoted(service.getConfig("ContactName")) == QStringLiteral("closed"); },
+        20000));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->isMinimized());
 
-    // Without a tray host (as here) minimising only minimises: the window
-    // stays reachable from the task bar. It still saves.
-    ASSERT_FALSE(dialog->hasTray());
     dialog->Show();
+    EXPECT_FALSE(dialog->isMinimized());
     dialog->contact().nameEdit()->setText(QStringLiteral("minimised"));
     dialog->showMinimized();
     ASSERT_TRUE(spinUntil(
@@ -153,6 +157,25 @@ TEST_F(MainWindow, EndingRequestsSaveAndGiveTheirExitStatus) {
         EXPECT_EQ(dialog->exitStatus(), 255);
         EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("logged off"));
     }
+}
+
+// The session manager asks for the data at log-out, which may still be
+// cancelled, and at checkpoints: the program saves and goes on.
+TEST_F(MainWindow, TheSessionManagersRequestForTheDataOnlySaves) {
+    auto dialog = start();
+    dialog->contact().nameEdit()->setText(QStringLiteral("committed"));
+    int requested = -1;
+    QObject::connect(dialog.get(), &CMainDlg::exitRequested, [&](int s) { requested = s; });
+    dialog->OnCommitData();
+    EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("committed"));
+    EXPECT_FALSE(dialog->exitStatus());
+    EXPECT_EQ(requested, -1);
+    EXPECT_TRUE(dialog->session().observer().isAdvised());
+    // It goes on working, and ends when asked to.
+    dialog->contact().nameEdit()->setText(QStringLiteral("then terminated"));
+    dialog->OnCloseRequest();
+    EXPECT_EQ(dialog->exitStatus(), 253);
+    EXPECT_EQ(quoted(service.getConfig("ContactName")), QStringLiteral("then terminated"));
 }
 
 // A frozen service: the save at the end gives up after one bound for all its
