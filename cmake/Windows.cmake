@@ -1,7 +1,8 @@
 # The Windows build (cross-compiled with cmake/mingw-w64.cmake): the cleaning
-# engine, its core and contract, the engine and Config objects served over COM,
-# mwservice.exe (service and COM local server), and their tests, which run under
-# Wine. The bus layer and the configurator are Linux programs.
+# engine, its core and contract, the clients' rules (client/), the engine and
+# Config objects served over COM, mwservice.exe (service and COM local server),
+# and their tests, which run under Wine. The bus layer and the configurator are
+# Linux programs.
 
 enable_language(RC)
 
@@ -28,6 +29,7 @@ set_target_properties(Boost::serialization PROPERTIES
 add_subdirectory(contract)
 add_subdirectory(common)
 add_subdirectory(service/engine)
+add_subdirectory(client)
 add_subdirectory(service/objects)
 add_subdirectory(service/com)
 add_subdirectory(service/host/windows)

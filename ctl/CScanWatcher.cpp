@@ -1,8 +1,8 @@
 #include "CScanWatcher.h"
 
-#include "CServiceLink.h"
+#include "Contract.h"
+#include "CtlLink.h"
 #include "Format.h"
-#include "MorrowickInterfaces.h"
 #include "Output.h"
 
 #include <QCoreApplication>
@@ -27,39 +27,32 @@ QString elapsedText(double seconds) {
 
 CScanWatcher::CScanWatcher(CServiceLink& link, EDisplay display)
     : m_link(link), m_eDisplay(display),
-      m_serviceWatcher(QStringLiteral("org.morrowick.Service"), link.connection(),
+      m_serviceWatcher(QString::fromLatin1(Bus::kServiceName), link.bus(),
                        QDBusServiceWatcher::WatchForUnregistration) {
-    auto& events = link.events();
-    connect(&events, &OrgMorrowickIMorrowickEventsInterface::scanStarted, this,
-            &CScanWatcher::onScanStarted);
-    connect(&events, &OrgMorrowickIMorrowickEventsInterface::scanFinished, this,
-            &CScanWatcher::onScanFinished);
-    connect(&events, &OrgMorrowickIMorrowickEventsInterface::updateCleanedSpace, this,
-            &CScanWatcher::onUpdateCleanedSpace);
+    connect(&link, &CServiceLink::scanStarted, this, &CScanWatcher::onScanStarted);
+    connect(&link, &CServiceLink::scanFinished, this, &CScanWatcher::onScanFinished);
+    connect(&link, &CServiceLink::updateCleanedSpace, this, &CScanWatcher::onUpdateCleanedSpace);
     connect(&m_serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
             &CScanWatcher::onServiceGone);
+    if (!link.adviseEngine())
+        throw CCtlError(QStringLiteral("cannot follow the service's scan events"));
     m_redrawTimer.setInterval(kTerminalRedrawMs);
     connect(&m_redrawTimer, &QTimer::timeout, this, &CScanWatcher::redraw);
 }
 
 bool CScanWatcher::run() {
-    auto& engine = m_link.engine();
-    auto& config = m_link.config();
     const QString read = QStringLiteral("cannot read the service's state");
     // The signals are subscribed (constructor) before anything is asked, so no
     // event of this scan can slip past.
-    m_nBaseline = checked(config, read, [&] { return config.cleanedSpace(); });
-    const int state = checked(engine, read, [&] { return engine.activityState(); });
+    m_nBaseline = attempt(read, [&] { return m_link.Config()->CleanedSpace(); });
+    const int state = attempt(read, [&] { return m_link.ActivityState(); });
     if (state == 1) {
         // A running scan drops the request; follow that scan instead.
         if (m_eDisplay != EDisplay::Quiet)
             printLine(QStringLiteral("A scan is running already; following it."));
         onScanStarted();
     } else {
-        QDBusPendingReply<> reply = engine.scanNow();
-        reply.waitForFinished();
-        if (reply.isError())
-            throw busError(QStringLiteral("the service refused to start a scan"), reply.error());
+        attempt(QStringLiteral("the service refused to start a scan"), [&] { m_link.scanNow(); });
     }
     QEventLoop loop;
     while (!m_bFinished && !m_bGone)
@@ -85,7 +78,7 @@ void CScanWatcher::onScanStarted() {
     }
 }
 
-void CScanWatcher::onUpdateCleanedSpace(qulonglong total) {
+void CScanWatcher::onUpdateCleanedSpace(quint64 total) {
     // The first event may come before we saw the start (a scan followed late).
     onScanStarted();
     m_nFreed = total > m_nBaseline ? total - m_nBaseline : 0;

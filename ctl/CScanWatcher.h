@@ -8,9 +8,11 @@
 #include <QObject>
 #include <QTimer>
 
-namespace MW::Ctl {
-
+namespace MW {
 class CServiceLink;
+}
+
+namespace MW::Ctl {
 
 class CScanWatcher : public QObject {
     Q_OBJECT
@@ -29,7 +31,7 @@ public:
 private Q_SLOTS:
     void onScanStarted();
     void onScanFinished();
-    void onUpdateCleanedSpace(qulonglong total);
+    void onUpdateCleanedSpace(quint64 total);
     void onServiceGone();
     void redraw();
 

@@ -1,16 +1,12 @@
 #pragma once
 // mwctl's command line: global options anywhere, one command and its arguments.
 
+#include "BusChoice.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace MW::Ctl {
-
-enum class EBusChoice {
-    Auto,   // the session bus when the service is there, else the system bus
-    User,   // --user: the session bus only
-    System, // --system: the system bus only
-};
 
 struct SCommandLine {
     EBusChoice bus = EBusChoice::Auto;

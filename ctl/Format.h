@@ -1,15 +1,14 @@
 #pragma once
-// Texts mwctl shows: megabytes as the configurator shows them, age words, times
-// of day and OLE dates (days since 30 December 1899, local time).
+// Texts mwctl shows and takes: megabytes as the configurator shows them, age
+// words and times of day.
 
-#include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <optional>
 
 namespace MW::Ctl {
 
-// Megabytes of 1 048 576 bytes, two decimals, a full stop, no grouping.
+// Client::FormatMegabytes as a QString.
 QString formatMegabytes(quint64 bytes);
 
 // "day", "week", "month", "3months", "6months", "year" for DeleteAge 0 to 5;
@@ -20,9 +19,5 @@ std::optional<int> parseAgeWord(const QString& word);
 
 // "HH:MM" with an hour of 0 to 23 and a minute of 0 to 59; one-digit hours allowed.
 std::optional<QTime> parseTimeOfDay(const QString& text);
-
-// Local date and time <-> OLE date, to the second.
-double toOleDate(const QDateTime& local);
-QDateTime fromOleDate(double oleDate);
 
 } // namespace MW::Ctl

@@ -1,14 +1,14 @@
 // scan and preview: the two commands that walk the folder in the service.
 
 #include "CScanWatcher.h"
-#include "CServiceLink.h"
 #include "Commands.h"
+#include "CtlLink.h"
 #include "Format.h"
-#include "MorrowickInterfaces.h"
 #include "Output.h"
+#include "Preview.h"
 #include "PreviewFile.h"
-#include "PreviewInterface.h"
 
+#include <QDBusMessage>
 #include <QFile>
 #include <QJsonArray>
 #include <unistd.h>
@@ -20,14 +20,11 @@ namespace {
 // too short for a large file server.
 constexpr int kPreviewTimeoutMs = 60 * 60 * 1000;
 
+const QString kRead = QStringLiteral("cannot read the service's state");
+
 int requestScan(const SCommandLine& line, CServiceLink& link) {
-    auto& engine = link.engine();
-    const int state = checked(engine, QStringLiteral("cannot read the service's state"),
-                              [&] { return engine.activityState(); });
-    QDBusPendingReply<> reply = engine.scanNow();
-    reply.waitForFinished();
-    if (reply.isError())
-        throw busError(QStringLiteral("the service refused to start a scan"), reply.error());
+    const int state = attempt(kRead, [&] { return link.ActivityState(); });
+    attempt(QStringLiteral("the service refused to start a scan"), [&] { link.scanNow(); });
     // A request during a scan is dropped by the service.
     const bool running = state == 1;
     if (line.json)
@@ -42,7 +39,8 @@ int requestScan(const SCommandLine& line, CServiceLink& link) {
 
 int runScan(const SCommandLine& line) {
     CServiceLink link(line.bus);
-    link.requireChange();
+    connectService(link, line.bus);
+    requireChange(link);
     if (!line.wait)
         return requestScan(line, link);
 
@@ -53,10 +51,8 @@ int runScan(const SCommandLine& line) {
     if (!watcher.run())
         throw CCtlError(QStringLiteral("the service stopped before the scan finished"));
 
-    auto& engine = link.engine();
-    const QString read = QStringLiteral("cannot read the service's state");
-    const int left = checked(engine, read, [&] { return engine.undeletedCount(); });
-    const QString list = checked(engine, read, [&] { return engine.undeletedLog(); });
+    const int left = attempt(kRead, [&] { return link.UndeletedCount(); });
+    const QString list = attempt(kRead, [&] { return link.UndeletedLog(); });
     if (line.json) {
         printJson({{"freedBytes", static_cast<double>(watcher.freedBytes())},
                    {"freedMB", formatMegabytes(watcher.freedBytes())},
@@ -75,18 +71,21 @@ int runScan(const SCommandLine& line) {
 
 int runPreview(const SCommandLine& line) {
     CServiceLink link(line.bus);
-    link.requireChange();
-    auto& preview = link.preview();
-    preview.setTimeout(kPreviewTimeoutMs);
-    QDBusPendingReply<uint, qulonglong, uint, qulonglong, QString> reply = preview.previewScan();
-    reply.waitForFinished();
-    if (reply.isError())
-        throw busError(QStringLiteral("the service refused the preview"), reply.error());
-    const uint toDelete = reply.argumentAt<0>();
-    const qulonglong bytesToDelete = reply.argumentAt<1>();
-    const uint toKeep = reply.argumentAt<2>();
-    const qulonglong bytesToKeep = reply.argumentAt<3>();
-    const QString path = reply.argumentAt<4>();
+    connectService(link, line.bus);
+    requireChange(link);
+    const QDBusMessage reply = attempt(QStringLiteral("the service refused the preview"), [&] {
+        return link.callEngine(QString::fromLatin1(Bus::kPreviewInterface),
+                               QStringLiteral("previewScan"), kPreviewTimeoutMs);
+    });
+    const QList<QVariant> args = reply.arguments();
+    if (reply.signature() != QLatin1String("ututs"))
+        throw CCtlError(QStringLiteral("the service answered the preview with (%1), not (ututs)")
+                            .arg(reply.signature()));
+    const uint toDelete = args[0].toUInt();
+    const qulonglong bytesToDelete = args[1].toULongLong();
+    const uint toKeep = args[2].toUInt();
+    const qulonglong bytesToKeep = args[3].toULongLong();
+    const QString path = args[4].toString();
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -1,5 +1,6 @@
 #include "SetArguments.h"
 
+#include "FileTypes.h"
 #include "Format.h"
 
 #include <QDir>
@@ -8,43 +9,17 @@
 namespace MW::Ctl {
 namespace {
 
-// The configurator's check boxes, in the order their items appear in FileTypes.
-const QStringList kKnownTypes = {".bak", ".dwl", ".dwl2", ".ac$", ".sv$",
-                                 ".bpn", ".rvt", ".rfa",  ".skb", ".fzb"};
-
 const QStringList kNames = {"folder", "types", "other-types", "age", "time"};
 
-QString typeItem(QString word) {
-    word = word.trimmed().toLower();
-    // The boxes of the two CAD backups read "*.0*.rvt" and "*.0*.rfa".
-    if (word.startsWith(QLatin1String("*.0*")))
-        word = word.mid(4);
-    if (!word.startsWith(QLatin1Char('.')))
-        word.prepend(QLatin1Char('.'));
-    return word;
+// The configurator's items, in the order of its boxes.
+QString knownTypes() {
+    QStringList items;
+    for (const Client::SFileTypeBox& box : Client::FileTypeBoxes())
+        items << QLatin1String(box.item);
+    return items.join(QLatin1Char(','));
 }
 
 } // namespace
-
-std::optional<QString> normaliseFileTypes(const QString& list, QString* unknown) {
-    QList<bool> chosen(kKnownTypes.size(), false);
-    for (const QString& word : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        if (word.trimmed().isEmpty())
-            continue;
-        const qsizetype index = kKnownTypes.indexOf(typeItem(word));
-        if (index < 0) {
-            if (unknown)
-                *unknown = word.trimmed();
-            return std::nullopt;
-        }
-        chosen[index] = true;
-    }
-    QStringList items;
-    for (qsizetype i = 0; i < kKnownTypes.size(); ++i)
-        if (chosen[i])
-            items << kKnownTypes[i];
-    return items.join(QLatin1Char(','));
-}
 
 SSetParse parseSetArguments(const QStringList& args, const QString& workingDir) {
     SSetParse result;
@@ -81,12 +56,12 @@ SSetParse parseSetArguments(const QStringList& args, const QString& workingDir) 
             else
                 changes.folder = QDir::cleanPath(info.absoluteFilePath());
         } else if (name == QLatin1String("types")) {
-            QString unknown;
-            if (auto types = normaliseFileTypes(value, &unknown))
-                changes.fileTypes = *types;
+            std::string unknown;
+            if (auto types = Client::NormaliseFileTypes(value.toStdString(), &unknown))
+                changes.fileTypes = QString::fromStdString(*types);
             else
                 result.errors << QStringLiteral("unknown type \"%1\" (known: %2)")
-                                     .arg(unknown, kKnownTypes.join(QLatin1Char(',')));
+                                     .arg(QString::fromStdString(unknown), knownTypes());
         } else if (name == QLatin1String("other-types")) {
             if (value.contains(QLatin1Char('\n')) || value.contains(QChar(0))) {
                 result.errors << QStringLiteral("other-types must be one line");

@@ -24,12 +24,8 @@ struct SSetParse {
 };
 
 // `workingDir` makes a relative folder absolute: the service does not share our
-// working folder.
+// working folder. Type words become the configurator's FileTypes text
+// (Client::NormaliseFileTypes).
 SSetParse parseSetArguments(const QStringList& args, const QString& workingDir);
-
-// The configurator's FileTypes text for a list of type words such as
-// ".bak,dwl,*.0*.rvt": the known items in the configurator's order, or nothing when
-// a word is unknown (named in `unknown`).
-std::optional<QString> normaliseFileTypes(const QString& list, QString* unknown);
 
 } // namespace MW::Ctl

@@ -1,11 +1,11 @@
 // status, set, undeleted and reset-count: reads and writes of the engine's and
 // the Config object's properties.
 
-#include "CServiceLink.h"
 #include "Commands.h"
+#include "CtlLink.h"
 #include "Format.h"
-#include "MorrowickInterfaces.h"
 #include "Output.h"
+#include "QtValues.h"
 #include "SetArguments.h"
 
 #include <QDir>
@@ -45,25 +45,25 @@ int statusNotRunning(const SCommandLine& line, const SServiceLocation& where) {
 } // namespace
 
 int runStatus(const SCommandLine& line) {
-    const SServiceLocation where = locateService(line.bus);
+    CServiceLink link(line.bus);
+    const SServiceLocation where = link.locate();
     if (!where.running)
         return statusNotRunning(line, where);
-    CServiceLink link(line.bus);
-    auto& engine = link.engine();
-    auto& config = link.config();
-    const int state = checked(engine, kRead, [&] { return engine.activityState(); });
-    const QString folder = checked(config, kRead, [&] { return config.scanFolder(); });
-    const QString types = checked(config, kRead, [&] { return config.fileTypes(); });
-    const QString others = checked(config, kRead, [&] { return config.otherFileTypes(); });
-    const int age = checked(config, kRead, [&] { return config.deleteAge(); });
-    const QDBusVariant start = checked(config, kRead, [&] { return config.startTime(); });
-    const QString lastScan = checked(config, kRead, [&] { return config.lastScan(); });
-    const qulonglong cleaned = checked(config, kRead, [&] { return config.cleanedSpace(); });
-    const int undeleted = checked(engine, kRead, [&] { return engine.undeletedCount(); });
-    const QString list = checked(engine, kRead, [&] { return engine.undeletedLog(); });
+    connectService(link, line.bus);
+    const auto config = attempt(kRead, [&] { return link.Config(); });
+    const int state = attempt(kRead, [&] { return link.ActivityState(); });
+    const QString folder = attempt(kRead, [&] { return config->ScanFolder(); });
+    const QString types = attempt(kRead, [&] { return config->FileTypes(); });
+    const QString others = attempt(kRead, [&] { return config->OtherFileTypes(); });
+    const int age = attempt(kRead, [&] { return config->DeleteAge(); });
+    const double start = attempt(kRead, [&] { return config->StartTime(); });
+    const QString lastScan = attempt(kRead, [&] { return config->LastScan(); });
+    const quint64 cleaned = attempt(kRead, [&] { return config->CleanedSpace(); });
+    const int undeleted = attempt(kRead, [&] { return link.UndeletedCount(); });
+    const QString list = attempt(kRead, [&] { return link.UndeletedLog(); });
 
     // The cleaner keeps StartTime at the next due moment.
-    const QDateTime due = fromOleDate(start.variant().toDouble());
+    const QDateTime due = Link::fromOleDate(start);
     const QString timeOfDay = due.time().toString(QStringLiteral("HH:mm"));
     const QString next = due.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString stateWord = state == 1 ? QStringLiteral("scanning") : QStringLiteral("idle");
@@ -112,32 +112,34 @@ int runSet(const SCommandLine& line) {
         printError(QStringLiteral("warning: ") + warning);
 
     CServiceLink link(line.bus);
-    link.requireChange();
-    auto& config = link.config();
+    connectService(link, line.bus);
+    requireChange(link);
+    const auto config = attempt(kRead, [&] { return link.Config(); });
     const SSettingChanges& c = parsed.changes;
     const auto refused = [](const char* name) {
         return QStringLiteral("the service refused to change %1").arg(QLatin1String(name));
     };
     QStringList changed;
     if (c.folder) {
-        checked(config, refused("folder"), [&] { config.setScanFolder(*c.folder); });
+        attempt(refused("folder"), [&] { config->setScanFolder(*c.folder); });
         changed << QStringLiteral("folder");
     }
     if (c.fileTypes) {
-        checked(config, refused("types"), [&] { config.setFileTypes(*c.fileTypes); });
+        attempt(refused("types"), [&] { config->setFileTypes(*c.fileTypes); });
         changed << QStringLiteral("types");
     }
     if (c.otherTypes) {
-        checked(config, refused("other-types"), [&] { config.setOtherFileTypes(*c.otherTypes); });
+        attempt(refused("other-types"), [&] { config->setOtherFileTypes(*c.otherTypes); });
         changed << QStringLiteral("other-types");
     }
     if (c.deleteAge) {
-        checked(config, refused("age"), [&] { config.setDeleteAge(*c.deleteAge); });
+        attempt(refused("age"), [&] { config->setDeleteAge(*c.deleteAge); });
         changed << QStringLiteral("age");
     }
     if (c.startTime) {
         // Any day will do: the service keeps the time of day and computes the due date.
-        link.setStartTime(toOleDate(QDateTime(QDate::currentDate(), *c.startTime)));
+        const double start = Link::toOleDate(QDateTime(QDate::currentDate(), *c.startTime));
+        attempt(refused("time"), [&] { config->setStartTime(start); });
         changed << QStringLiteral("time");
     }
     if (line.json)
@@ -149,9 +151,9 @@ int runSet(const SCommandLine& line) {
 
 int runUndeleted(const SCommandLine& line) {
     CServiceLink link(line.bus);
-    auto& engine = link.engine();
-    const int count = checked(engine, kRead, [&] { return engine.undeletedCount(); });
-    const QString path = checked(engine, kRead, [&] { return engine.undeletedLog(); });
+    connectService(link, line.bus);
+    const int count = attempt(kRead, [&] { return link.UndeletedCount(); });
+    const QString path = attempt(kRead, [&] { return link.UndeletedLog(); });
     QStringList files;
     QFile list(path);
     if (list.exists()) {
@@ -174,10 +176,11 @@ int runUndeleted(const SCommandLine& line) {
 
 int runResetCount(const SCommandLine& line) {
     CServiceLink link(line.bus);
-    link.requireChange();
-    auto& config = link.config();
-    checked(config, QStringLiteral("the service refused to reset the count"),
-            [&] { config.setCleanedSpace(0); });
+    connectService(link, line.bus);
+    requireChange(link);
+    const auto config = attempt(kRead, [&] { return link.Config(); });
+    attempt(QStringLiteral("the service refused to reset the count"),
+            [&] { config->setCleanedSpace(0); });
     if (line.json)
         printJson({{"cleanedSpace", 0}, {"cleanedSpaceMB", formatMegabytes(0)}});
     else

@@ -1,8 +1,8 @@
 // mwctl: the command-line client of mwservice, for servers and scripts.
 
-#include "CServiceLink.h"
 #include "CommandLine.h"
 #include "Commands.h"
+#include "CtlLink.h"
 #include "Output.h"
 
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 
 #include "COverviewDlg.h"
 #include "CServiceLink.h"
-#include "FileTypes.h"
+#include "Formatting.h"
 #include "Process.h"
 #include "TempDir.h"
 #include "TestBus.h"
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     long received = 0;
     QObject::connect(&link, &MW::CServiceLink::updateCleanedSpace, &page, [&](quint64 total) {
         ++received;
-        page.SetCleanedSpace(MW::FormatMegabytes(total));
+        page.SetCleanedSpace(QString::fromStdString(MW::Client::FormatMegabytes(total)));
     });
     QObject::connect(&link, &MW::CServiceLink::scanStarted, &page,
                      [&] { page.EnableScanButtons(false); });
@@ -135,8 +135,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(600'000, &app, &QApplication::quit); // a service that never finishes
     app.exec();
     ticker.stop();
-    const QString expected =
-        MW::FormatMegabytes(static_cast<quint64>(files) * static_cast<quint64>(kFileBytes));
+    const QString expected = QString::fromStdString(
+        MW::Client::FormatMegabytes(static_cast<quint64>(files) * static_cast<quint64>(kFileBytes)));
     if (drained < 0)
         return fail("no scan-finished event within ten minutes");
     if (page.cleanedSpaceLabel()->text() != expected)

@@ -3,10 +3,10 @@
 #include "Artwork.h"
 #include "CContactUsDlg.h"
 #include "COverviewDlg.h"
+#include "CPagesView.h"
 #include "CSettingsDlg.h"
 #include "CTrayNotificationDlg.h"
 #include "DialogUnits.h"
-#include "SettingsTransfer.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -17,10 +17,12 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 
 namespace MW {
 
 const QString CMainDlg::kTitle = QStringLiteral("Morrowick");
+// "Morrowik": the tip as the users know it, kept on purpose.
 const QString CMainDlg::kTrayTip = QStringLiteral("Morrowik Configurator");
 const QString CMainDlg::kShowCommand = QStringLiteral("Show Morrowick Configurator");
 const QString CMainDlg::kExitCommand = QStringLiteral("Exit");
@@ -42,11 +44,10 @@ CMainDlg::CMainDlg(QWidget* parent)
     m_tabs = new QTabWidget(this);
     m_tabs->setGeometry(du.rect(7, 7, 292, 255));
     createPages();
-    m_observer.setParent(this);
 }
 
 CMainDlg::~CMainDlg() {
-    m_observer.UnadviseEngine();
+    m_session->observer().UnadviseEngine();
     removeTray();
 }
 
@@ -54,16 +55,24 @@ void CMainDlg::createPages() {
     m_overview = new COverviewDlg;
     m_settings = new CSettingsDlg;
     m_contact = new CContactUsDlg;
-    // The labels keep their blanks: they space the tabs as the original does.
+    // The labels keep their blanks: they give the tabs their width.
     m_tabs->addTab(m_overview, QStringLiteral("  Overview  "));
     m_tabs->addTab(m_settings, QStringLiteral("  Settings  "));
     m_tabs->addTab(m_contact, QStringLiteral(" Contact Us "));
     m_tabs->setCurrentIndex(0);
     m_notification = std::make_unique<CTrayNotificationDlg>(this);
-    m_transfer = std::make_unique<SettingsTransfer>(*m_overview, *m_settings, *m_contact);
+    m_view = std::make_unique<CPagesView>(
+        CPagesView::SPages{this, m_overview, m_settings, m_contact},
+        [this](qint32 count, const QString& list) { m_notification->announce(count, list); },
+        [this](int status) { shutdown(status, false); });
+    m_session = std::make_unique<CServiceSession>(*m_view);
+    // Nothing of the service's is shown until the first load.
+    m_settings->SetLoaded(false);
 
-    connect(m_overview, &COverviewDlg::reconnectRequested, this, [this] { ConnectService(true); });
-    connect(m_settings, &CSettingsDlg::settingsChanged, this, [this] { SaveSettings(true); });
+    connect(m_overview, &COverviewDlg::reconnectRequested, this,
+            [this] { m_session->ConnectService(true); });
+    connect(m_settings, &CSettingsDlg::settingsChanged, this,
+            [this] { m_session->SaveSettings(true); });
 
     // Enter clicks these five buttons when they have the focus, and nothing else.
     for (QPushButton* button :
@@ -75,13 +84,13 @@ void CMainDlg::createPages() {
 }
 
 bool CMainDlg::OnInitDialog() {
-    m_link.releaseEngine();
+    m_session->link().releaseEngine();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     installTray();
-    if (!ConnectService(true))
+    if (!m_session->ConnectService(true))
         return false;
-    m_observer.setOwner(this);
+    m_session->observer().setOwner(m_session.get());
     return true;
 }
 
@@ -135,7 +144,7 @@ void CMainDlg::Show() {
 }
 
 void CMainDlg::hideToTray() {
-    SaveSettings(true);
+    m_session->SaveSettings(true);
     if (!m_exitStatus)
         hide();
 }
@@ -145,8 +154,15 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
     // another program arrives as SIGTERM (OnCloseRequest), and shutdown()
     // hides the window itself.
     event->ignore();
-    if (!m_exitStatus)
+    if (m_exitStatus)
+        return;
+    if (hasTray()) {
         hideToTray();
+        return;
+    }
+    // Hidden, the window could not be brought back without a tray: it is
+    // minimised instead, which saves (changeEvent).
+    setWindowState(windowState() | Qt::WindowMinimized);
 }
 
 void CMainDlg::changeEvent(QEvent* event) {
@@ -161,7 +177,7 @@ void CMainDlg::changeEvent(QEvent* event) {
             return;
         if (!hasTray()) {
             // Nothing to bring it back from: it stays minimised on the task bar.
-            SaveSettings(true);
+            m_session->SaveSettings(true);
             return;
         }
         setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -182,23 +198,41 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainDlg::OnExit() {
-    SaveSettings(true);
-    shutdown(eES_Exit, true);
+    endWithSave(eES_Exit, true);
 }
 
 void CMainDlg::OnCloseRequest() {
-    SaveSettings(false);
-    shutdown(eES_CloseRequest, true);
+    endWithSave(eES_CloseRequest, false);
 }
 
 void CMainDlg::OnEndSession() {
-    SaveSettings(true);
-    shutdown(eES_Exit, true);
+    endWithSave(eES_Exit, true);
+}
+
+void CMainDlg::OnCommitData() {
+    // Only a save: the log-out may still be cancelled, and a checkpoint asks
+    // for the data while the program goes on.
+    if (!m_exitStatus)
+        m_session->SaveSettingsWithin(kEndSaveMs, true);
+}
+
+void CMainDlg::endWithSave(int status, bool showErrors) {
+    if (m_exitStatus)
+        return;
+    // Bounded as a whole: a hung service must not keep the program (and a
+    // desktop waiting for it at log-out) for a time-out per call.
+    if (!m_session->SaveSettingsWithin(kEndSaveMs, showErrors)) {
+        std::fprintf(stderr, "mwconfig: the settings could not be saved before the end: %s\n",
+                     qPrintable(m_session->lastError()));
+        status = eES_SaveFailed;
+    }
+    shutdown(status, true);
 }
 
 void CMainDlg::shutdown(int status, bool unadvise) {
+    m_session->setEnding();
     if (unadvise)
-        m_observer.UnadviseEngine();
+        m_session->observer().UnadviseEngine();
     removeTray();
     m_notification->hide();
     hide();

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "CMWObserver.h"
-#include "CServiceLink.h"
+#include "CServiceSession.h"
 
 #include <QWidget>
 #include <memory>
@@ -17,58 +16,37 @@ namespace MW {
 
 class CContactUsDlg;
 class COverviewDlg;
+class CPagesView;
 class CSettingsDlg;
 class CTrayNotificationDlg;
-class SettingsTransfer;
-
-// Exit statuses of the configurator (8-bit forms of -1, -2, -3).
-enum EExitStatus : int {
-    eES_Normal = 0,
-    eES_Exit = 255,               // "Exit" from the tray menu, end of the desktop session
-    eES_ServiceUnreachable = 254, // the service cannot be reached
-    eES_CloseRequest = 253,       // SIGTERM / SIGINT
-};
 
 // The configurator's window "Morrowick": three tab pages, the tray icon and its
-// menu, the notification popup, and the connection to the service with its
-// reconnect policy. Hiding to the tray replaces minimising and closing.
+// menu, the notification popup. It shows and feeds the session with the service
+// (CServiceSession), which owns the connection and the settings' travel. Hiding
+// to the tray replaces minimising and closing.
 class CMainDlg : public QWidget {
     Q_OBJECT
 public:
     explicit CMainDlg(QWidget* parent = nullptr);
     ~CMainDlg() override;
 
-    // The initialisation sequence: tray icon, connection to the service (values
-    // loaded, events subscribed). false when the program is ending already.
+    // The initialisation sequence: tray icon, connection to the service (events
+    // subscribed, values loaded). false when the program is ending already.
     bool OnInitDialog();
-
-    // Connection policy (the service is reached only through m_link).
-    bool ConnectService(bool showErrors);
-    std::unique_ptr<CConfigRef> AcquireConfig(bool showErrors);
-    void LoadSettings(bool showErrors);
-    void SaveSettings(bool showErrors);
-    // Whether the service refuses this user's changes (asked at each connection).
-    bool isReadOnly() const { return m_bReadOnly; }
-
-    // Reactions to the service's events.
-    void OnScanStarted();
-    void OnScanFinished();
-    void OnUpdateCleanedSpace(quint64 total);
-    void OnTest();
 
     // Commands.
     void Show();           // tray menu's first item, tray activation, second start
     void OnExit();         // tray menu's "Exit"
     void OnCloseRequest(); // another program asked the program to end (SIGTERM)
     void OnEndSession();   // the desktop session ends
+    void OnCommitData();   // the session manager asks for the data to be saved
 
     bool hasTray() const { return m_tray != nullptr; }
     // Set once the program is ending; the first status requested wins.
     std::optional<int> exitStatus() const { return m_exitStatus; }
 
     // Parts, for the program's entry and for tests.
-    CServiceLink& link() { return m_link; }
-    CMWObserver& observer() { return m_observer; }
+    CServiceSession& session() { return *m_session; }
     COverviewDlg& overview() { return *m_overview; }
     CSettingsDlg& settings() { return *m_settings; }
     CContactUsDlg& contact() { return *m_contact; }
@@ -77,13 +55,15 @@ public:
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* trayMenu() const { return m_trayMenu; }
 
+    // The save at the end of the program may take this long in all (a desktop
+    // ending its session does not wait much longer); what is not written by then
+    // is reported on standard error and the program ends with eES_SaveFailed.
+    static constexpr int kEndSaveMs = 10000;
+
     static const QString kTitle;
     static const QString kTrayTip;
     static const QString kShowCommand;
     static const QString kExitCommand;
-    static const QString kConnectFailed;
-    static const QString kUnavailablePrefix;
-    static const QString kUnavailableSuffix;
 
 signals:
     // The program should end with this status (the event loop's return value).
@@ -99,27 +79,22 @@ private:
     void installTray();
     void removeTray();
     void hideToTray();
+    void endWithSave(int status, bool showErrors);
     void shutdown(int status, bool unadvise);
     void requestExit(int status);
-    void reportCallFailure(const CCallError& error, bool showErrors);
-    void queryAccess(bool showErrors);
-    void setReadOnly(bool readOnly, const QString& group);
 
-    CServiceLink m_link;
-    CMWObserver m_observer;
     QTabWidget* m_tabs = nullptr;
     QPushButton* m_testButton = nullptr;
     COverviewDlg* m_overview = nullptr;
     CSettingsDlg* m_settings = nullptr;
     CContactUsDlg* m_contact = nullptr;
     std::unique_ptr<CTrayNotificationDlg> m_notification;
-    std::unique_ptr<SettingsTransfer> m_transfer;
+    std::unique_ptr<CPagesView> m_view;
+    std::unique_ptr<CServiceSession> m_session;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
     std::optional<int> m_exitStatus;
-    int m_nConnecting = 0;
     bool m_bHidingToTray = false;
-    bool m_bReadOnly = false;
 };
 
 } // namespace MW

@@ -39,7 +39,8 @@ QString usageText() {
         "A second start shows the window of the one already running and ends.\n"
         "Exit status: 0 normal end or another instance runs, 255 Exit from the tray\n"
         "menu or the end of the desktop session, 254 the service cannot be reached,\n"
-        "253 ended by SIGTERM or SIGINT (the settings are saved first).\n");
+        "253 ended by SIGTERM or SIGINT (the settings are saved first), 1 ended\n"
+        "without the settings saved (the service did not answer within 10 s).\n");
 }
 
 } // namespace MW

@@ -49,8 +49,15 @@ int run(int argc, char** argv) {
     MW::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &MW::ExitSignals::closeRequested, &dialog,
                      &MW::CMainDlg::OnCloseRequest);
+    // The session manager asks for the data at log-out, which may still be
+    // cancelled, and at checkpoints: a save, not the end. The session's real
+    // end quits the event loop (or sends SIGTERM).
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &dialog,
-                     [&dialog](QSessionManager&) { dialog.OnEndSession(); });
+                     [&dialog](QSessionManager&) { dialog.OnCommitData(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &dialog, [&dialog] {
+        if (!dialog.exitStatus())
+            dialog.OnEndSession();
+    });
 
     if (!dialog.OnInitDialog() || dialog.exitStatus())
         return dialog.exitStatus().value_or(MW::eES_Normal);
@@ -59,7 +66,8 @@ int run(int argc, char** argv) {
     // Without a tray the window is the only way in, so "/hide" cannot apply.
     if (!options.hide || !dialog.hasTray())
         dialog.Show();
-    return QApplication::exec();
+    const int loopStatus = QApplication::exec();
+    return dialog.exitStatus().value_or(loopStatus);
 }
 
 } // namespace

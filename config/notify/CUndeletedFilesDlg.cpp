@@ -1,6 +1,7 @@
 #include "CUndeletedFilesDlg.h"
 
 #include "DialogUnits.h"
+#include "QtValues.h"
 #include "UndeletedList.h"
 
 #include <QGuiApplication>
@@ -40,7 +41,10 @@ void CUndeletedFilesDlg::showEvent(QShowEvent* event) {
 // path can always be scrolled into view.
 void CUndeletedFilesDlg::loadList() {
     m_listBox->clear();
-    m_listBox->addItems(readUndeletedList(m_strListPath));
+    QStringList entries;
+    for (const std::string& entry : Client::ReadUndeletedList(Link::toUtf8(m_strListPath)))
+        entries << Link::toQString(entry);
+    m_listBox->addItems(entries);
 }
 
 // The owner is the notification in the screen's corner: centring on it alone would

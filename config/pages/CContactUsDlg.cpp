@@ -3,6 +3,7 @@
 #include "DialogUnits.h"
 #include "Messages.h"
 #include "PageLayout.h"
+#include "QtValues.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -95,6 +96,31 @@ QString CContactUsDlg::GetEmail() {
 void CContactUsDlg::SetProxy(const QString& server, int port) {
     m_strProxyServer = server;
     m_nProxyPort = port;
+}
+
+void CContactUsDlg::ShownValues(Client::SSettingsValues& values) const {
+    values.contactName = Link::toUtf8(m_nameEdit->text());
+    values.contactEmail = Link::toUtf8(m_emailEdit->text());
+}
+
+void CContactUsDlg::TakeValues(Client::SSettingsValues& values) {
+    values.contactName = Link::toUtf8(GetName());
+    values.contactEmail = Link::toUtf8(GetEmail());
+}
+
+void CContactUsDlg::SetValues(const Client::SSettingsValues& values) {
+    SetName(Link::toQString(values.contactName));
+    SetEmail(Link::toQString(values.contactEmail));
+}
+
+bool CContactUsDlg::SetValue(Client::EProperty property, const Client::SSettingsValues& values) {
+    if (property == Client::EProperty::ContactName)
+        SetName(Link::toQString(values.contactName));
+    else if (property == Client::EProperty::ContactEmail)
+        SetEmail(Link::toQString(values.contactEmail));
+    else
+        return false;
+    return true;
 }
 
 // The edit keeps at most kMaxTextLength characters: whatever was just typed or

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConfigValues.h"
 #include "ContactSender.h"
 
 #include <QString>
@@ -26,6 +27,13 @@ public:
     QString GetEmail();
     // The explicit proxy for the request; an empty server or port 0 means none.
     void SetProxy(const QString& server, int port);
+
+    // The two settings the tab holds (ContactName, ContactEmail) as shown, for a
+    // save, and from the service.
+    void ShownValues(Client::SSettingsValues& values) const;
+    void TakeValues(Client::SSettingsValues& values);
+    void SetValues(const Client::SSettingsValues& values);
+    bool SetValue(Client::EProperty property, const Client::SSettingsValues& values);
 
     // The "Send" command; public so that tests can run it without a click.
     void OnSend();

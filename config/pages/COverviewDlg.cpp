@@ -10,6 +10,8 @@
 
 namespace MW {
 
+// "recconect" here and "reconnect" for Reset Count: both texts as the users
+// know them, kept on purpose.
 const QString COverviewDlg::kScanUnavailable =
     QStringLiteral("Service is unavailable. Trying to recconect...");
 const QString COverviewDlg::kResetUnavailable =

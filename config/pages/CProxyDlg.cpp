@@ -2,6 +2,7 @@
 
 #include "Messages.h"
 #include "PageLayout.h"
+#include "QtValues.h"
 #include "SystemProxyReader.h"
 
 #include <QCheckBox>
@@ -108,8 +109,28 @@ void CProxyDlg::applyEnabling() {
     m_portEdit->setEnabled(typed);
 }
 
+Client::SProxyValues CProxyDlg::values() const {
+    return {m_bUseProxy,      Link::toUtf8(m_strServer),    Link::toUtf8(m_strPort),
+            m_bUseSystemProxy, Link::toUtf8(m_strSysServer), Link::toUtf8(m_strSysBypass),
+            m_dwSysAccessType};
+}
+
+void CProxyDlg::setValues(const Client::SProxyValues& values) {
+    m_bUseProxy = values.useProxy;
+    m_strServer = Link::toQString(values.server);
+    m_strPort = Link::toQString(values.port);
+    m_bUseSystemProxy = values.useSystemProxy;
+    m_strSysServer = Link::toQString(values.sysServer);
+    m_strSysBypass = Link::toQString(values.sysBypass);
+    m_dwSysAccessType = values.sysAccessType;
+}
+
 void CProxyDlg::readSystemProxy() {
-    ReadSystemProxyInto(m_dwSysAccessType, m_strSysServer, m_strSysBypass);
+    const Client::SSystemProxy read = ReadSystemProxy(
+        {m_dwSysAccessType, Link::toUtf8(m_strSysServer), Link::toUtf8(m_strSysBypass)});
+    m_dwSysAccessType = read.accessType;
+    m_strSysServer = Link::toQString(read.server);
+    m_strSysBypass = Link::toQString(read.bypass);
 }
 
 void CProxyDlg::accept() {
@@ -122,9 +143,9 @@ void CProxyDlg::accept() {
         if (!m_bUseSystemProxyAtOpen) {
             try {
                 readSystemProxy();
-            } catch (const CSystemProxyError& error) {
+            } catch (const Client::CSystemProxyError& error) {
                 // The dialog stays open: the user may retry or cancel.
-                Messages::error(this, error.text());
+                Messages::error(this, QString::fromUtf8(error.what()));
                 return;
             }
         }

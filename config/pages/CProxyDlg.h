@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConfigValues.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -12,8 +14,8 @@ class QPushButton;
 namespace MW {
 
 // "Morrowick proxy settings": whether a proxy is used, and whether the system's
-// settings or a typed server and port apply. Its fields are read and written by
-// the settings transfer; the dialog itself talks to nobody.
+// settings or a typed server and port apply. Its values go in and out as
+// Client::SProxyValues; the dialog itself talks to nobody.
 class CProxyDlg : public QDialog {
     Q_OBJECT
 public:
@@ -30,7 +32,12 @@ public:
     QString m_strSysBypass;
     quint32 m_dwSysAccessType = 0;
 
-    // Reads the system proxy into the three system fields; throws CSystemProxyError.
+    // The seven values (all but the two "at open" copies), and into the fields.
+    Client::SProxyValues values() const;
+    void setValues(const Client::SProxyValues& values);
+
+    // Reads the system proxy into the three system fields; throws
+    // Client::CSystemProxyError.
     void readSystemProxy();
 
     QCheckBox* useProxyBox() const { return m_useProxyBox; }

@@ -2,6 +2,8 @@
 
 #include "Messages.h"
 #include "PageLayout.h"
+#include "OleDateTime.h"
+#include "QtValues.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -23,6 +25,13 @@ namespace MW {
 
 const QString CSettingsDlg::kInvalidLocation = QStringLiteral(
     "The Drive/Folder location specified is not a valid location. Please try again.");
+const QString CSettingsDlg::kNotLoaded = QStringLiteral(
+    "These settings could not be read from the service and cannot be changed until they are.");
+
+using Client::EProperty;
+using Client::kFileTypeCount;
+using Link::toQString;
+using Link::toUtf8;
 
 namespace {
 const char* const kAgeLabels[] = {"1 Day", "1 Week", "1 Month", "3 Month", "6 Month", "1 Year"};
@@ -89,7 +98,7 @@ void CSettingsDlg::createControls() {
     m_timeGroup = new QGroupBox(QStringLiteral("Time set to run:"), this);
 
     for (std::size_t i = 0; i < kFileTypeCount; ++i)
-        m_typeBoxes[i] = new QCheckBox(QLatin1String(fileTypeBoxes()[i].label), this);
+        m_typeBoxes[i] = new QCheckBox(QLatin1String(Client::FileTypeBoxes()[i].label), this);
     m_otherTypesLabel = new QLabel(QStringLiteral("Other File Types you wish to delete:"), this);
     m_otherTypesLabel->setWordWrap(true);
     m_otherTypesLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -208,7 +217,7 @@ void CSettingsDlg::readFileTypes() {
 }
 
 void CSettingsDlg::ApplyFileTypes(const QString& text) {
-    m_fileTypeChecked = FileTypes::parse(text);
+    m_fileTypeChecked = Client::ApplyFileTypes(toUtf8(text));
     // All members into their controls, as a full transfer does.
     m_folderEdit->setText(m_strFolder);
     m_otherTypesEdit->setText(m_strOtherFileTypes);
@@ -221,12 +230,12 @@ QString CSettingsDlg::BuildFileTypes() {
     GetOtherFileTypes();
     GetDeleteAge();
     readFileTypes();
-    return FileTypes::build(m_fileTypeChecked);
+    return toQString(Client::BuildFileTypes(m_fileTypeChecked));
 }
 
 void CSettingsDlg::EnableStartTime(bool enable) {
     m_bStartTimeEnabled = enable;
-    m_timeEdit->setEnabled(enable && !m_bReadOnly);
+    m_timeEdit->setEnabled(enable && !m_bReadOnly && m_bLoaded);
 }
 
 QString CSettingsDlg::readOnlyText(const QString& group) {
@@ -237,7 +246,17 @@ QString CSettingsDlg::readOnlyText(const QString& group) {
 
 void CSettingsDlg::SetReadOnly(bool readOnly, const QString& group) {
     m_bReadOnly = readOnly;
-    const bool enable = !readOnly;
+    m_strGroup = group;
+    applyAccess();
+}
+
+void CSettingsDlg::SetLoaded(bool loaded) {
+    m_bLoaded = loaded;
+    applyAccess();
+}
+
+void CSettingsDlg::applyAccess() {
+    const bool enable = !m_bReadOnly && m_bLoaded;
     for (QCheckBox* box : m_typeBoxes)
         box->setEnabled(enable);
     for (QAbstractButton* button : m_ageButtons->buttons())
@@ -248,7 +267,7 @@ void CSettingsDlg::SetReadOnly(bool readOnly, const QString& group) {
                              static_cast<QWidget*>(m_proxyButton)})
         control->setEnabled(enable);
     m_timeEdit->setEnabled(m_bStartTimeEnabled && enable);
-    const QString note = readOnly ? readOnlyText(group) : QString();
+    const QString note = m_bReadOnly ? readOnlyText(m_strGroup) : m_bLoaded ? QString() : kNotLoaded;
     // One line in the page's width: a long group name makes the type smaller.
     QFont type = font();
     while (QFontMetrics(type).horizontalAdvance(note) > m_readOnlyNote->width() &&
@@ -257,11 +276,63 @@ void CSettingsDlg::SetReadOnly(bool readOnly, const QString& group) {
     m_readOnlyNote->setFont(type);
     m_readOnlyNote->setText(note);
     m_readOnlyNote->setToolTip(note);
-    m_readOnlyNote->setVisible(readOnly);
+    m_readOnlyNote->setVisible(!note.isEmpty());
+}
+
+void CSettingsDlg::ShownValues(Client::SSettingsValues& values) const {
+    values.scanFolder = toUtf8(m_folderEdit->text());
+    Client::FileTypeFlags checked{};
+    for (std::size_t i = 0; i < kFileTypeCount; ++i)
+        checked[i] = m_typeBoxes[i]->checkState() == Qt::Checked;
+    values.fileTypes = Client::BuildFileTypes(checked);
+    values.otherFileTypes = toUtf8(m_otherTypesEdit->text());
+    values.deleteAge = m_ageButtons->checkedId();
+    values.startTime = pickerMoment();
+    values.proxy = m_proxyDlg.values();
+}
+
+void CSettingsDlg::TakeValues(Client::SSettingsValues& values) {
+    values.fileTypes = toUtf8(BuildFileTypes()); // reads every control into its member
+    values.scanFolder = toUtf8(m_strFolder);
+    values.otherFileTypes = toUtf8(m_strOtherFileTypes);
+    values.deleteAge = m_nDeleteAge;
+    values.startTime = startTime();
+    values.proxy = m_proxyDlg.values();
+}
+
+void CSettingsDlg::SetValues(const Client::SSettingsValues& values) {
+    SetFolder(toQString(values.scanFolder));
+    SetOtherFileTypes(toQString(values.otherFileTypes));
+    SetDeleteAge(values.deleteAge);
+    ApplyFileTypes(toQString(values.fileTypes));
+    setStartTime(values.startTime);
+    m_proxyDlg.setValues(values.proxy);
+}
+
+bool CSettingsDlg::SetValue(EProperty property, const Client::SSettingsValues& values) {
+    switch (property) {
+    case EProperty::ScanFolder: SetFolder(toQString(values.scanFolder)); break;
+    case EProperty::OtherFileTypes: SetOtherFileTypes(toQString(values.otherFileTypes)); break;
+    case EProperty::DeleteAge: SetDeleteAge(values.deleteAge); break;
+    case EProperty::FileTypes:
+        m_fileTypeChecked = Client::ApplyFileTypes(values.fileTypes);
+        showFileTypes();
+        break;
+    case EProperty::StartTime: setStartTime(values.startTime); break;
+    case EProperty::ProxyUsage:
+    case EProperty::ProxyServer:
+    case EProperty::ProxyPort:
+    case EProperty::ProxySysUsage:
+    case EProperty::ProxySysServer:
+    case EProperty::ProxySysBypass:
+    case EProperty::ProxySysAccessType: m_proxyDlg.setValues(values.proxy); break;
+    default: return false;
+    }
+    return true;
 }
 
 void CSettingsDlg::setStartTime(double oleDate) {
-    const QDateTime value = fromOleDate(oleDate);
+    const QDateTime value = Link::fromOleDate(oleDate);
     m_startTime = oleDate;
     m_bStartTimeValid = value.isValid();
     if (m_bStartTimeValid) {
@@ -270,8 +341,12 @@ void CSettingsDlg::setStartTime(double oleDate) {
     }
 }
 
+double CSettingsDlg::pickerMoment() const {
+    return Link::toOleDate(QDateTime(m_pickerDate, m_timeEdit->time()));
+}
+
 double CSettingsDlg::startTime() {
-    m_startTime = toOleDate(QDateTime(m_pickerDate, m_timeEdit->time()));
+    m_startTime = pickerMoment();
     m_bStartTimeValid = true;
     return m_startTime;
 }
@@ -306,8 +381,8 @@ void CSettingsDlg::onFolderFocusLost() {
 }
 
 void CSettingsDlg::onStartTimeFocusLost() {
-    const double picked = toOleDate(QDateTime(m_pickerDate, m_timeEdit->time()));
-    if (m_bStartTimeValid && sameOleMoment(picked, m_startTime))
+    const double picked = pickerMoment();
+    if (m_bStartTimeValid && OleDate::sameMoment(picked, m_startTime))
         return;
     m_startTime = picked;
     m_bStartTimeValid = true;

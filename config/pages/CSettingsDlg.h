@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CProxyDlg.h"
+#include "ConfigValues.h"
 #include "FileTypes.h"
 
 #include <QDateTime>
@@ -20,8 +21,8 @@ class QTimeEdit;
 namespace MW {
 
 // The Settings tab: folder, file types, age and start time, and the proxy dialog.
-// It never talks to the service; it holds the values and asks the main window for
-// a save through settingsChanged().
+// It never talks to the service; it holds the values, gives and takes them as
+// plain values, and asks for a save through settingsChanged().
 class CSettingsDlg : public QWidget {
     Q_OBJECT
 public:
@@ -48,6 +49,23 @@ public:
     void SetReadOnly(bool readOnly, const QString& group);
     bool isReadOnly() const { return m_bReadOnly; }
     static QString readOnlyText(const QString& group);
+    // Until the service's values have been loaded the page shows that, and its
+    // controls invite no edits of values that are not the service's.
+    void SetLoaded(bool loaded);
+    bool isLoaded() const { return m_bLoaded; }
+    static const QString kNotLoaded;
+
+    // The page's settings (folder, types, other types, age, start time and the
+    // proxy dialog's values) into `values`, as shown, changing nothing.
+    void ShownValues(Client::SSettingsValues& values) const;
+    // The same for a save: the typed folder becomes the page's folder and the
+    // picker's moment its start time, as GetFolder() and startTime() do.
+    void TakeValues(Client::SSettingsValues& values);
+    // Every one of the page's settings from `values`.
+    void SetValues(const Client::SSettingsValues& values);
+    // One of them, leaving the others (and an edit under way in them) alone;
+    // false for a property the page does not hold.
+    bool SetValue(Client::EProperty property, const Client::SSettingsValues& values);
     // The stored start time, put into the picker with its date.
     void setStartTime(double oleDate);
     // The picker's date and time; also becomes the stored start time.
@@ -90,6 +108,8 @@ private:
     void onStartTimeFocusLost();
     void onBrowse();
     void onProxySettings();
+    void applyAccess();
+    double pickerMoment() const;
 
     QString m_strFolder;
     QString m_strOtherFileTypes;
@@ -98,13 +118,15 @@ private:
     // The picker edits only the time of day; this is the date last put into it.
     QDate m_pickerDate = QDate::currentDate();
     qint32 m_nDeleteAge = 0;
-    FileTypeFlags m_fileTypeChecked{};
+    Client::FileTypeFlags m_fileTypeChecked{};
     bool m_bStartTimeEnabled = true; // as the scan state allows
     bool m_bReadOnly = false;
+    bool m_bLoaded = true;
+    QString m_strGroup;
 
     QLabel* m_banner = nullptr;
     QGroupBox* m_typesGroup = nullptr;
-    std::array<QCheckBox*, kFileTypeCount> m_typeBoxes{};
+    std::array<QCheckBox*, Client::kFileTypeCount> m_typeBoxes{};
     QLabel* m_otherTypesLabel = nullptr;
     QLineEdit* m_otherTypesEdit = nullptr;
     QGroupBox* m_folderGroup = nullptr;

@@ -3,6 +3,8 @@
 #include "CException.h"
 #include "CHttpsClient.h"
 #include "Parameters.h"
+#include "QtValues.h"
+#include "SupportMessage.h"
 
 #include <QDate>
 #include <QSettings>
@@ -21,6 +23,7 @@ using Cxx::Network::Http::HttpClient::CSimpleTextParameter;
 
 const char16_t* const kUserAgent = u"Morrowick";
 const char16_t* const kMethod = u"POST";
+// "ContuctUs" is the support server's own path: kept on purpose.
 const char16_t* const kPath = u"/Api/ContuctUs";
 const QString kSentKey = QStringLiteral("sent");
 
@@ -35,10 +38,9 @@ int today() {
     return QDate::currentDate().dayOfYear();
 }
 
-QString bodyText(const QString& name, const QString& email, const QString& text) {
-    return QStringLiteral("<Request><Name>") + name + QStringLiteral("</Name><Email>") + email +
-           QStringLiteral("</Email><RequestText>") + text +
-           QStringLiteral("</RequestText></Request>");
+Client::SSupportMessage asMessage(const QString& name, const QString& email,
+                                  const QString& text) {
+    return {Link::toUtf8(name), Link::toUtf8(email), Link::toUtf8(text)};
 }
 } // namespace
 
@@ -77,18 +79,12 @@ void ContactSender::setDayClock(std::function<int()> dayOfYear) {
 
 QByteArray ContactSender::requestBody(const QString& name, const QString& email,
                                       const QString& text) {
-    return bodyText(name, email, text).toUtf8();
+    return QByteArray::fromStdString(Client::RequestBody(asMessage(name, email, text)));
 }
 
-// Only a whole number naming today blocks; anything else stored under the key
-// (another day, text, nothing) lets the message go.
 bool ContactSender::sentToday() const {
     const QVariant stored = userSettings()->value(kSentKey);
-    if (!stored.isValid())
-        return false;
-    bool ok = false;
-    const int day = stored.toString().toInt(&ok);
-    return ok && day >= 1 && day <= 366 && day == m_dayOfYear();
+    return stored.isValid() && Client::SentOn(Link::toUtf8(stored.toString()), m_dayOfYear());
 }
 
 void ContactSender::recordSent() const {
@@ -97,7 +93,7 @@ void ContactSender::recordSent() const {
     settings->sync();
 }
 
-void ContactSender::post(const QString& name, const QString& email, const QString& text) const {
+void ContactSender::post(const Client::SSupportMessage& message) const {
     const SupportServer server = supportServer();
     MW::Common::CTlsOptions tls;
     tls.caFile = server.caFile.toStdString();
@@ -107,23 +103,22 @@ void ContactSender::post(const QString& name, const QString& email, const QStrin
 
     // One text parameter: it does the conversion to UTF-8, the set adds nothing.
     CSimplePostParametersSet<'&'> parameters;
-    parameters.Add(
-        std::make_shared<CSimpleTextParameter>(bodyText(name, email, text).toStdU16String()));
+    parameters.Add(std::make_shared<CSimpleTextParameter>(
+        QString::fromStdString(Client::RequestBody(message)).toStdU16String()));
     client.SendRequest(kPath, &parameters, u"");
 }
 
 ContactSender::Outcome ContactSender::send(const QString& name, const QString& email,
                                            const QString& text) {
-    const QString trimmedName = name.trimmed();
-    const QString trimmedEmail = email.trimmed();
-    const QString trimmedText = text.trimmed();
-    if (trimmedName.isEmpty() || trimmedEmail.isEmpty() || trimmedText.isEmpty())
+    const Client::SSupportMessage trimmed =
+        Client::TrimmedMessage(Link::toUtf8(name), Link::toUtf8(email), Link::toUtf8(text));
+    if (!Client::IsComplete(trimmed))
         return {Result::MissingField, 0, {}};
     if (sentToday())
         return {Result::AlreadySentToday, 0, {}};
 
     try {
-        post(trimmedName, trimmedEmail, trimmedText);
+        post(trimmed);
     } catch (const CNetworkException& failure) {
         return {Result::NetworkFailure, failure.GetErrorCode(), failure.what()};
     } catch (const std::exception& failure) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SupportMessage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -56,7 +58,7 @@ public:
     void recordSent() const;
 
 private:
-    void post(const QString& name, const QString& email, const QString& text) const;
+    void post(const Client::SSupportMessage& message) const;
 
     QString m_strProxyServer;
     int m_nProxyPort = 0;

@@ -1,49 +1,11 @@
 #pragma once
-// OLE Automation dates (days since 30 December 1899, the fraction being the time
-// of day, in local time) and the service's clock. Every date computation of the
-// service goes through here.
+// The service's clock. Every date computation of the service goes through here
+// and through the OLE date conversions of OleDateTime.h.
+
+#include "OleDateTime.h"
 
 #include <cstdint>
-#include <ctime>
 #include <functional>
-#include <optional>
-#include <string>
-#include <string_view>
-
-namespace MW::OleDate {
-
-// The dates the service accepts and computes with, those OLE Automation knows:
-// all of 1 January 100 (day -657434; before 1899 the time of day stands behind
-// the negative day, so that day's times reach towards -657435) up to the end of
-// 31 December 9999 (day 2958465). The one place that says so; both bounds are
-// exclusive.
-inline constexpr double kMinDate = -657435.0;
-inline constexpr double kMaxDate = 2958466.0;
-// Whether `oleDate` is a number within that range.
-bool isInRange(double oleDate);
-
-// 1 January 1970 as an OLE date.
-inline constexpr double kUnixEpochDay = 25569.0;
-inline constexpr std::int64_t kSecondsPerDay = 86400;
-
-// A count of seconds since 1970-01-01 00:00, read as a wall-clock time (no zone
-// applied), as an OLE date; and back, rounded to the nearest second.
-double fromWallSeconds(std::int64_t wallSeconds);
-std::int64_t toWallSeconds(double oleDate);
-
-// Broken-down time (tm_year, tm_mon, tm_mday, tm_hour, tm_min, tm_sec) and back.
-double fromTm(const std::tm& tm);
-std::tm toTm(double oleDate);
-
-// "%m/%d/%y", or an empty text when the date cannot be formatted.
-std::string formatMDY(double oleDate);
-
-// A date text as the service accepts it from clients: ISO 8601 "YYYY-MM-DD",
-// "YYYY-MM-DD HH:MM[:SS]" (also with 'T'), "MM/DD/YYYY [HH:MM[:SS]]", "MM/DD/YY ...",
-// or a plain time "HH:MM[:SS]" (taken on 30 December 1899, as OLE does).
-std::optional<double> parse(std::string_view text);
-
-} // namespace MW::OleDate
 
 namespace MW::Clock {
 

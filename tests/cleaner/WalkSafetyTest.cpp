@@ -177,7 +177,7 @@ TEST_F(CleanerTest, PassSkipsFoldersItCannotListAndCleansTheRest) {
 
 TEST_F(CleanerTest, PassListsFoldersOnlyBelowThePathLimit) {
     // The longest folder that is listed: its path plus a four-character search
-    // pattern stays below PATH_MAX (255 + 4 < 260 on the original platform).
+    // pattern stays below PATH_MAX (255 + 4 < 260, as Windows' MAX_PATH).
     const std::size_t longest = PATH_MAX - 5;
     std::string parent = m_strRoot + "/deep";
     ASSERT_EQ(::mkdir(parent.c_str(), 0755), 0);

@@ -1,7 +1,7 @@
 // mwctl's pure parts: the command line, the set arguments, the texts it shows,
 // the preview file, and the bash completion.
 
-#include "CServiceLink.h"
+#include "CtlLink.h"
 #include "CommandLine.h"
 #include "Commands.h"
 #include "Format.h"
@@ -10,7 +10,6 @@
 #include "SetArguments.h"
 #include "TempDir.h"
 
-#include <QDBusError>
 #include <QDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -18,20 +17,7 @@
 namespace MW::Ctl {
 namespace {
 
-TEST(CtlFormat, MegabytesAsTheConfiguratorShowsThem) {
-    EXPECT_EQ(formatMegabytes(0), "0.00");
-    EXPECT_EQ(formatMegabytes(1572864), "1.50");
-    EXPECT_EQ(formatMegabytes(1073741824), "1024.00");
-    EXPECT_EQ(formatMegabytes(5242879), "5.00");
-    EXPECT_EQ(formatMegabytes(10485760), "10.00");
-    EXPECT_EQ(formatMegabytes(5232), "0.00");
-    EXPECT_EQ(formatMegabytes(5243), "0.01");
-    // No grouping, no exponent, far beyond 2^53.
-    EXPECT_EQ(formatMegabytes(1ULL << 60), "1099511627776.00");
-    EXPECT_EQ(formatMegabytes(~0ULL), "17592186044416.00");
-}
-
-TEST(CtlFormat, AgeWordsTimesAndOleDates) {
+TEST(CtlFormat, AgeWordsAndTimes) {
     for (int age = 0; age <= 5; ++age)
         EXPECT_EQ(parseAgeWord(ageWord(age)), age);
     EXPECT_EQ(ageWord(-1), "none");
@@ -46,14 +32,6 @@ TEST(CtlFormat, AgeWordsTimesAndOleDates) {
     for (const char* bad :
          {"25:00", "24:00", "12:60", "12", "12:5", "ab:cd", "12:30:00", " 9:30", ""})
         EXPECT_FALSE(parseTimeOfDay(bad)) << bad;
-
-    // 2 January 1900 06:00 is day 3.25; the epoch itself is 0.
-    EXPECT_DOUBLE_EQ(toOleDate(QDateTime(QDate(1900, 1, 2), QTime(6, 0))), 3.25);
-    EXPECT_EQ(fromOleDate(0.0), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
-    const QDateTime when(QDate(1999, 7, 4), QTime(9, 30, 15));
-    EXPECT_EQ(fromOleDate(toOleDate(when)), when);
-    // Before the epoch the fraction counts forward from the day's start.
-    EXPECT_EQ(fromOleDate(-1.25), QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
 }
 
 TEST(CtlCommandLine, OptionsGoAnywhereAndMistakesAreNamed) {
@@ -80,18 +58,6 @@ TEST(CtlCommandLine, OptionsGoAnywhereAndMistakesAreNamed) {
     // --help and --version need no command.
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
     EXPECT_EQ(parseCommandLine({"--version"}).error, "");
-}
-
-TEST(CtlSetArguments, TypeWordsBecomeTheConfiguratorsText) {
-    QString unknown;
-    EXPECT_EQ(normaliseFileTypes(".fzb,bak,*.0*.RVT,.dwl2,.bak", &unknown), ".bak,.dwl2,.rvt,.fzb");
-    EXPECT_EQ(normaliseFileTypes(".bak,.dwl,.dwl2,.ac$,.sv$,.bpn,.rvt,.rfa,.skb,.fzb", nullptr),
-              ".bak,.dwl,.dwl2,.ac$,.sv$,.bpn,.rvt,.rfa,.skb,.fzb");
-    EXPECT_EQ(normaliseFileTypes("", nullptr), "");
-    EXPECT_EQ(normaliseFileTypes(" .sv$ , ac$ ", nullptr), ".ac$,.sv$");
-    EXPECT_FALSE(normaliseFileTypes(".bak,.tmp", &unknown));
-    EXPECT_EQ(unknown, ".tmp");
-    EXPECT_FALSE(normaliseFileTypes(".dw", &unknown));
 }
 
 TEST(CtlSetArguments, EveryMistakeIsReportedAndGoodValuesAreNormalised) {
@@ -141,15 +107,21 @@ TEST(CtlSetArguments, EveryMistakeIsReportedAndGoodValuesAreNormalised) {
 // ends like the refusal mwctl finds out itself: status 4; anything else with 1.
 TEST(CtlBusError, AccessDeniedEndsWithFourOtherRefusalsWithOne) {
     const CCtlError denied =
-        busError(QStringLiteral("the service refused to change age"),
-                 QDBusError(QDBusError::AccessDenied, QStringLiteral("Only root may.")));
+        callError(QStringLiteral("the service refused to change age"),
+                  CCallError(QStringLiteral("Only root may."),
+                             QStringLiteral("org.freedesktop.DBus.Error.AccessDenied")));
     EXPECT_EQ(denied.exitStatus(), kExitNotAllowed);
     EXPECT_STREQ(denied.what(), "the service refused to change age: Only root may. "
                                 "(org.freedesktop.DBus.Error.AccessDenied)");
     EXPECT_EQ(denied.name(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
-    EXPECT_EQ(busError(QStringLiteral("x"), QDBusError(QDBusError::NoReply, QStringLiteral("late")))
-                  .exitStatus(),
-              kExitError);
+    const CCtlError late =
+        callError(QStringLiteral("x"), CCallError(QStringLiteral("late"),
+                                                  QStringLiteral("org.freedesktop.DBus.Error.NoReply")));
+    EXPECT_EQ(late.exitStatus(), kExitError);
+    EXPECT_STREQ(late.what(), "x: late (org.freedesktop.DBus.Error.NoReply)");
+    // A failure without a bus error (no reply could be had at all) is its text.
+    EXPECT_STREQ(callError(QStringLiteral("x"), CCallError(QStringLiteral("Invalid pointer"))).what(),
+                 "x: Invalid pointer");
 }
 
 TEST(CtlPreviewFile, LinesAreSplitAtTheFirstTwoTabsOnly) {

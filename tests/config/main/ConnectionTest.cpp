@@ -5,7 +5,6 @@
 #include "COverviewDlg.h"
 #include "CSettingsDlg.h"
 #include "CTrayNotificationDlg.h"
-#include "FileTypes.h"
 #include "MainFixture.h"
 
 #include <QLabel>
@@ -38,7 +37,7 @@ TEST(ConnectionWithoutService, AServiceThatCannotBeActivatedEndsTheProgramWith25
     EXPECT_EQ(requested, 254);
     EXPECT_FALSE(dialog.isVisible());
     // Nothing works on after the end was requested.
-    dialog.SaveSettings(true);
+    dialog.session().SaveSettings(true);
     dialog.Show();
     EXPECT_EQ(boxes.count(), 1);
     EXPECT_FALSE(dialog.isVisible());
@@ -47,7 +46,7 @@ TEST(ConnectionWithoutService, AServiceThatCannotBeActivatedEndsTheProgramWith25
 TEST_F(Connection, ARestartedServiceIsReportedOnTheNextCallThenReconnectedReloadedAndHeard) {
     auto dialog = start();
     ASSERT_FALSE(dialog->exitStatus());
-    const QString oldOwner = dialog->link().engineOwner();
+    const QString oldOwner = dialog->session().link().engineOwner();
     ASSERT_TRUE(service.killService());
     ASSERT_TRUE(service.activate());
     ASSERT_TRUE(service.setConfig("ContactName", "s", "set while away"));
@@ -55,7 +54,7 @@ TEST_F(Connection, ARestartedServiceIsReportedOnTheNextCallThenReconnectedReload
 
     // The next call that needs the service fails, is reported, and one new
     // connection loads every value again.
-    dialog->SaveSettings(true);
+    dialog->session().SaveSettings(true);
     ASSERT_GE(boxes.count(), 1);
     const QString first = boxes.boxes()[0].text;
     EXPECT_TRUE(first.startsWith(QStringLiteral("Service is unavailable. ")))
@@ -65,9 +64,9 @@ TEST_F(Connection, ARestartedServiceIsReportedOnTheNextCallThenReconnectedReload
               QStringLiteral("Service is unavailable.  Click Ok to try to reconnetct.").size())
         << "the error text is in the message";
     EXPECT_EQ(messagesWith(QStringLiteral("Service is unavailable. ")), 1) << boxes.texts();
-    EXPECT_NE(dialog->link().engineOwner(), oldOwner);
+    EXPECT_NE(dialog->session().link().engineOwner(), oldOwner);
     EXPECT_EQ(dialog->contact().GetName(), QStringLiteral("set while away"));
-    EXPECT_EQ(dialog->overview().engine(), &dialog->link());
+    EXPECT_EQ(dialog->overview().engine(), &dialog->session().link());
     EXPECT_FALSE(dialog->exitStatus());
 
     // Subscribed to the new service: its test event shows the observer's box.
@@ -90,12 +89,12 @@ TEST_F(Connection, AServiceGoneForGoodEndsTheProgramWith254AtTheReconnection) {
                   .status,
               0);
     boxes.clear();
-    dialog->SaveSettings(true);
+    dialog->session().SaveSettings(true);
     ASSERT_EQ(boxes.count(), 2) << boxes.texts();
     EXPECT_TRUE(boxes.boxes()[0].text.startsWith(QStringLiteral("Service is unavailable. ")));
     EXPECT_EQ(boxes.boxes()[1].text, kConnectFailed);
     EXPECT_EQ(dialog->exitStatus(), 254);
-    EXPECT_FALSE(dialog->observer().isAdvised() && dialog->link().hasEngine());
+    EXPECT_FALSE(dialog->session().observer().isAdvised() && dialog->session().link().hasEngine());
 }
 
 TEST_F(Connection, AScanReachesTheReactionsInOrder) {
@@ -119,7 +118,7 @@ TEST_F(Connection, AScanReachesTheReactionsInOrder) {
 
     // Watchers connected after the window's own reactions see their effects.
     QStringList seen;
-    CServiceLink& link = dialog->link();
+    CServiceLink& link = dialog->session().link();
     QObject::connect(&link, &CServiceLink::scanStarted, [&] {
         seen << QStringLiteral("started");
         EXPECT_FALSE(dialog->settings().startTimeEdit()->isEnabled());

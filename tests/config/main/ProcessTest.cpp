@@ -4,6 +4,7 @@
 #include "ConfigProcess.h"
 #include "SetCallMonitor.h"
 
+#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 namespace MW::Test {
 namespace {
 
+const std::string kMwCtl = MW_CTL_BINARY;
 const std::string kConnectFailed = "Error!\tFailed to connect to service. Terminating the program.";
 
 TEST(ConfigProgram, HelpAndVersionEndAtOnceWithZero) {
@@ -67,10 +69,11 @@ TEST(ConfigProgram, SigtermSavesWithoutMessagesAndEnds253) {
     Child config({kMwConfig}, configEnv(service, log));
     ASSERT_TRUE(waitUntilConnected(service, log));
 
-    // Changed behind its back: the save at the end writes the shown value back.
+    // Changed by another client meanwhile: the save at the end writes only what
+    // the user changed here, which is nothing, so the other client's value stays.
     ASSERT_TRUE(service.setConfig("ContactName", "s", "changed behind"));
     EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
-    EXPECT_EQ(service.getConfig("ContactName"), "s \"loaded\"");
+    EXPECT_EQ(service.getConfig("ContactName"), "s \"changed behind\"");
 
     // SIGINT (Ctrl+C) is the same request.
     const std::string log2 = service.sandbox().dir / "messages2.txt";
@@ -81,6 +84,69 @@ TEST(ConfigProgram, SigtermSavesWithoutMessagesAndEnds253) {
     const std::string messages = readFile(log) + readFile(log2);
     EXPECT_EQ(countLines(messages, "Service is unavailable") + countLines(messages, "Failed to"), 0)
         << messages;
+}
+
+// With the service frozen, the save at the end has one bound for all its calls
+// (not one per call), then the program ends saying so.
+TEST(ConfigProgram, SigtermWithAHungServiceEndsWithinTheBoundAndSaysSo) {
+    ServiceEnvironment service;
+    const std::string log = service.sandbox().dir / "messages.txt";
+    const std::string err = service.sandbox().dir / "stderr.txt";
+    Child config({"sh", "-c", "exec '" + kMwConfig + "' /hide 2> '" + err + "'"},
+                 configEnv(service, log));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+    const int pid = service.servicePid();
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const int status = config.signalAndWait(SIGTERM, 40);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now() - started)
+                             .count();
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(status, 1);
+    EXPECT_LE(seconds, 15);
+    EXPECT_NE(readFile(err).find("mwconfig: the settings could not be saved before the end: "),
+              std::string::npos)
+        << readFile(err);
+    EXPECT_EQ(countLines(readFile(log), "Error!"), 0) << "SIGTERM shows no message";
+}
+
+// mwctl and the configurator write the same service at once: neither undoes
+// what the other changed. A scan started by mwctl walks the folder mwctl set,
+// and the configurator's end leaves mwctl's settings as they are.
+TEST(ConfigProgram, MwctlAndTheConfiguratorDoNotUndoEachOther) {
+    ServiceEnvironment::Options options;
+    options.scanPauseMs = 2000; // the configurator's save at the start lands before the walk
+    ServiceEnvironment service(options);
+    TempDir trees;
+    const std::string a = trees / "a", b = trees / "b";
+    for (const auto& dir : {a, b}) {
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+        writeFile(dir + "/old.bak", "old");
+        setAge(dir + "/old.bak", 40 * 86400);
+    }
+    ASSERT_TRUE(service.activate());
+    ASSERT_TRUE(service.setConfig("ScanFolder", "s", a));
+    ASSERT_TRUE(service.setConfig("FileTypes", "s", ".bak"));
+    ASSERT_TRUE(service.setConfig("DeleteAge", "i", "3"));
+    const std::string log = service.sandbox().dir / "messages.txt";
+    Child config({kMwConfig, "/hide"}, configEnv(service, log));
+    ASSERT_TRUE(waitUntilConnected(service, log));
+
+    const Env ctlEnv = service.env();
+    auto r = runCommand({kMwCtl, "set", "folder=" + b, "age=week"}, ctlEnv);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The configurator saves when the scan starts, inside the service's event.
+    r = runCommand({kMwCtl, "scan", "--wait"}, ctlEnv, 90);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(exists(b + "/old.bak")) << "mwctl's folder was scanned";
+    EXPECT_TRUE(exists(a + "/old.bak")) << "the configurator's old folder was not";
+    EXPECT_EQ(service.getConfig("ScanFolder"), "s \"" + b + "\"");
+
+    EXPECT_EQ(config.signalAndWait(SIGTERM, 30), 253);
+    EXPECT_EQ(service.getConfig("ScanFolder"), "s \"" + b + "\"");
+    EXPECT_EQ(service.getConfig("DeleteAge"), "i 1");
+    EXPECT_EQ(countLines(readFile(log), "Error!"), 0) << readFile(log);
 }
 
 TEST(ConfigProgram, ASecondStartShowsTheFirstOneAndEndsWithZero) {

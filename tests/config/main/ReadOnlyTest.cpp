@@ -144,7 +144,7 @@ protected:
         {
             ScopedIdentity identity(65534, 65534, groups);
             ASSERT_TRUE(identity.ok());
-            ASSERT_TRUE(m_pDialog->link().createEngine());
+            ASSERT_TRUE(m_pDialog->session().link().createEngine());
         }
         // The connection made above is the one the window goes on using.
         ASSERT_TRUE(m_pDialog->OnInitDialog());
@@ -156,7 +156,7 @@ protected:
                                        s.browseButton(),   s.startTimeEdit(),
                                        s.proxyButton(),    m_pDialog->overview().scanNowButton(),
                                        m_pDialog->overview().resetCountButton()};
-        for (std::size_t i = 0; i < kFileTypeCount; ++i)
+        for (std::size_t i = 0; i < Client::kFileTypeCount; ++i)
             controls.push_back(s.fileTypeBox(i));
         for (int i = 0; i < 6; ++i)
             controls.push_back(s.ageButton(i));
@@ -190,7 +190,7 @@ protected:
 
 TEST_F(ReadOnlyView, ShowsTheValuesFollowsEventsAndWritesNothing) {
     start({});
-    ASSERT_TRUE(m_pDialog->isReadOnly());
+    ASSERT_TRUE(m_pDialog->session().isReadOnly());
     CSettingsDlg& settings = m_pDialog->settings();
     // The service's values, in controls that cannot change them.
     EXPECT_EQ(settings.folderEdit()->text().toStdString(), m_strFolder);
@@ -241,7 +241,7 @@ TEST_F(ReadOnlyView, ShowsTheValuesFollowsEventsAndWritesNothing) {
 
 TEST_F(ReadOnlyView, AMemberOfTheGroupGetsTheFullView) {
     start({0});
-    ASSERT_FALSE(m_pDialog->isReadOnly());
+    ASSERT_FALSE(m_pDialog->session().isReadOnly());
     EXPECT_EQ(enabledControls(), static_cast<int>(changingControls().size()));
     EXPECT_FALSE(m_pDialog->settings().readOnlyNote()->isVisibleTo(&m_pDialog->settings()));
     // The member's changes reach the service (the monitor sees the writes).
@@ -256,15 +256,15 @@ TEST_F(ReadOnlyView, AMemberOfTheGroupGetsTheFullView) {
 // back for a reader; a reconnection asks again.
 TEST_F(ReadOnlyView, TheScanStateDoesNotEnableTheButtonsOfAReader) {
     start({});
-    ASSERT_TRUE(m_pDialog->isReadOnly());
+    ASSERT_TRUE(m_pDialog->session().isReadOnly());
     scanAsRoot();
     EXPECT_FALSE(m_pDialog->overview().scanNowButton()->isEnabled());
     EXPECT_FALSE(m_pDialog->settings().startTimeEdit()->isEnabled());
     // The buttons' commands themselves refuse too (no message, no call).
     m_pDialog->overview().OnScanNow();
     m_pDialog->overview().OnResetCount();
-    ASSERT_TRUE(m_pDialog->ConnectService(true));
-    EXPECT_TRUE(m_pDialog->isReadOnly());
+    ASSERT_TRUE(m_pDialog->session().ConnectService(true));
+    EXPECT_TRUE(m_pDialog->session().isReadOnly());
     EXPECT_EQ(enabledControls(), 0);
     spinFor(200);
     EXPECT_EQ(m_pMonitor->sets(), 0) << m_pMonitor->text();

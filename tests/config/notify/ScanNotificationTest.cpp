@@ -72,7 +72,7 @@ TEST_F(ScanNotificationTest, ReadOnlyAndInUseFilesAreAnnouncedAndListed) {
     CTrayNotificationDlg& notification = window.notification();
     EXPECT_FALSE(notification.isVisible());
 
-    window.link().scanNow();
+    window.session().link().scanNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return notification.isVisible(); }, 60000));
     EXPECT_EQ(boxes.count(), 0) << boxes.texts().join(" | ").toStdString();
     EXPECT_EQ(notification.m_strText,

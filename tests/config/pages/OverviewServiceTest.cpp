@@ -1,8 +1,10 @@
 // The Overview page's commands and its view of a scan, against the real service.
 
+#include "Formatting.h"
 #include "MessageBoxes.h"
 #include "PageTestSupport.h"
 #include "PagesHarness.h"
+#include "QtValues.h"
 #include "Screenshots.h"
 #include "ServiceEnvironment.h"
 #include "Spin.h"
@@ -48,7 +50,7 @@ TEST_F(OverviewTest, ScanNowFollowsTheTotalLiveAndTheButtonsReturnWhenItEnds) {
     oldFile(tree.path("a/keep.txt"), 1 << 20);
 
     PagesHarness pages;
-    ASSERT_TRUE(pages.link.createEngine());
+    ASSERT_TRUE(pages.link().createEngine());
     pages.load();
     pages.followEvents();
     pages.settings->SetFolder(tree.path());
@@ -59,17 +61,18 @@ TEST_F(OverviewTest, ScanNowFollowsTheTotalLiveAndTheButtonsReturnWhenItEnds) {
     QStringList shown;
     bool disabledThroughout = true;
     bool finished = false;
-    QObject::connect(&pages.link, &CServiceLink::updateCleanedSpace, [&](quint64 total) {
+    QObject::connect(&pages.link(), &CServiceLink::updateCleanedSpace, [&](quint64 total) {
         shown << pages.overview->cleanedSpaceLabel()->text();
-        EXPECT_EQ(shown.last(), FormatMegabytes(total));
+        EXPECT_EQ(shown.last(), Link::toQString(Client::FormatMegabytes(total)));
         disabledThroughout = disabledThroughout && buttonsDisabled(*pages.overview);
     });
-    QObject::connect(&pages.link, &CServiceLink::scanFinished, [&] { finished = true; });
+    QObject::connect(&pages.link(), &CServiceLink::scanFinished, [&] { finished = true; });
 
     pages.overview->scanNowButton()->click();
     EXPECT_TRUE(buttonsDisabled(*pages.overview)) << "disabled at once";
     ASSERT_TRUE(spinUntil([&] { return finished; }, 60000));
-    EXPECT_EQ(pages.saves, 1) << "the scan-started reaction saved the pages";
+    // The scan-started reaction saved the pages' edits before the walk began.
+    EXPECT_EQ(service.getConfig("FileTypes"), "s \".bak,.dwl\"");
     ASSERT_EQ(shown.size(), 3);
     EXPECT_EQ(shown.last(), "6.00");
     EXPECT_TRUE(disabledThroughout);
@@ -89,7 +92,7 @@ TEST_F(OverviewTest, ResetCountShowsZeroAtOnceAndTheServiceReadsZero) {
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5000000000"));
     ASSERT_TRUE(service.setConfig("LastScan", "s", "07/04/99"));
     PagesHarness pages;
-    ASSERT_TRUE(pages.link.createEngine());
+    ASSERT_TRUE(pages.link().createEngine());
     pages.load();
     EXPECT_EQ(pages.overview->cleanedSpaceLabel()->text(), "4768.37");
 
@@ -128,7 +131,7 @@ TEST_F(OverviewTest, WithoutAnEngineEachCommandSaysSoAndAsksForOneReconnection) 
 
 TEST_F(OverviewTest, AFailedCallDropsTheEngineReportsAndAsksForReconnection) {
     PagesHarness pages;
-    ASSERT_TRUE(pages.link.createEngine());
+    ASSERT_TRUE(pages.link().createEngine());
     pages.load();
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "1048576"));
     pages.load();
@@ -148,7 +151,7 @@ TEST_F(OverviewTest, AFailedCallDropsTheEngineReportsAndAsksForReconnection) {
     EXPECT_TRUE(buttonsEnabled(*pages.overview));
     EXPECT_EQ(pages.reconnects, 1);
 
-    pages.overview->setEngine(&pages.link);
+    pages.overview->setEngine(&pages.link());
     pages.overview->resetCountButton()->click();
     ASSERT_EQ(boxes.count(), 2);
     EXPECT_TRUE(boxes.boxes()[1].text.startsWith("Failed to reset cleaned space."));
@@ -174,7 +177,7 @@ TEST(OverviewBusyTest, LoadingWhileTheServiceScansDisablesBothButtonsUntilItEnds
     ASSERT_TRUE(spinUntil([&] { return service.getEngine("ActivityState") == "i 1"; }, 10000));
 
     PagesHarness pages;
-    ASSERT_TRUE(pages.link.createEngine());
+    ASSERT_TRUE(pages.link().createEngine());
     pages.followEvents();
     pages.load();
     EXPECT_TRUE(buttonsDisabled(*pages.overview));

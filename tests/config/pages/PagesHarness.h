@@ -1,12 +1,13 @@
 #pragma once
-// The three pages and the settings transfer against the real service, wired to
-// the link the way the main window wires them.
+// The three pages and the session against the real service, wired the way the
+// main window wires them (CPagesView), without the window.
 
 #include "CContactUsDlg.h"
 #include "COverviewDlg.h"
+#include "CPagesView.h"
 #include "CServiceLink.h"
+#include "CServiceSession.h"
 #include "CSettingsDlg.h"
-#include "SettingsTransfer.h"
 
 #include <QTabWidget>
 
@@ -15,20 +16,23 @@ namespace MW::Test {
 struct PagesHarness {
     PagesHarness();
 
-    // One load or save through a fresh Config object, as the main window does.
+    // The session's load and save, as the main window runs them.
     void load();
     void save();
-    // The main window's event reactions, reduced to what concerns the pages.
+    // The session's reactions to the service's events.
     void followEvents();
+
+    CServiceLink& link() { return session.link(); }
 
     QTabWidget tabs;
     COverviewDlg* overview;
     CSettingsDlg* settings;
     CContactUsDlg* contact;
-    CServiceLink link;
-    SettingsTransfer transfer;
+    CPagesView view;
+    CServiceSession session;
     int saves = 0;
     int reconnects = 0;
+    int announced = 0;
 };
 
 } // namespace MW::Test

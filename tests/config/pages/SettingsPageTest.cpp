@@ -2,6 +2,7 @@
 // file-type boxes and the start-time picker.
 
 #include "CSettingsDlg.h"
+#include "QtValues.h"
 #include "MessageBoxes.h"
 #include "PageTestSupport.h"
 #include "Screenshots.h"
@@ -102,7 +103,7 @@ TEST_F(SettingsPageTest, FileTypeBoxesFollowTheTextAndBuildItBack) {
     EXPECT_EQ(page.BuildFileTypes(), ".dwl,.dwl2");
 
     page.ApplyFileTypes(".BAK");
-    for (std::size_t i = 0; i < kFileTypeCount; ++i)
+    for (std::size_t i = 0; i < Client::kFileTypeCount; ++i)
         EXPECT_FALSE(page.fileTypeBox(i)->isChecked());
     page.fileTypeBox(1)->click();
     page.fileTypeBox(9)->click();
@@ -114,7 +115,7 @@ TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffe
     int changes = 0;
     QObject::connect(&page, &CSettingsDlg::settingsChanged, [&] { ++changes; });
     // A date long past: the page keeps whatever date it was given.
-    const double stored = toOleDate(QDateTime(QDate(1999, 7, 4), QTime(9, 0)));
+    const double stored = Link::toOleDate(QDateTime(QDate(1999, 7, 4), QTime(9, 0)));
     page.setStartTime(stored);
     EXPECT_EQ(page.startTimeEdit()->time(), QTime(9, 0));
 
@@ -126,7 +127,7 @@ TEST_F(SettingsPageTest, StartTimeChangeIsAnnouncedOnFocusLossAndOnlyWhenItDiffe
     moveFocus(page.startTimeEdit(), page.proxyButton());
     EXPECT_EQ(changes, 1);
     // The picker's date is the stored one; only the time of day changed.
-    EXPECT_EQ(fromOleDate(page.storedStartTime()), QDateTime(QDate(1999, 7, 4), QTime(13, 30)));
+    EXPECT_EQ(Link::fromOleDate(page.storedStartTime()), QDateTime(QDate(1999, 7, 4), QTime(13, 30)));
 
     // Changed and set back before the focus leaves: nothing to say.
     page.startTimeEdit()->setTime(QTime(15, 0));
@@ -143,7 +144,7 @@ TEST_F(SettingsPageTest, ScreenshotOfTheSettingsTab) {
     page.ApplyFileTypes(".bak,.dwl,.dwl2,.rvt");
     page.SetOtherFileTypes(QStringLiteral(".tmp,.old"));
     page.SetDeleteAge(2);
-    page.setStartTime(toOleDate(QDateTime(QDate(1999, 7, 4), QTime(21, 15))));
+    page.setStartTime(Link::toOleDate(QDateTime(QDate(1999, 7, 4), QTime(21, 15))));
     page.resize(page.sizeHint());
     showActive(&page);
     const QString path = saveScreenshot(&page, QStringLiteral("pages_settings"));

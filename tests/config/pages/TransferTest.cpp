@@ -1,6 +1,7 @@
 // Loading and saving every setting between the pages and the real service.
 
 #include "LocalClock.h"
+#include "QtValues.h"
 #include "MessageBoxes.h"
 #include "PageTestSupport.h"
 #include "PagesHarness.h"
@@ -32,7 +33,7 @@ class TransferTest : public ServiceTest {
 protected:
     void SetUp() override {
         setSystemProxy(QString());
-        ASSERT_TRUE(pages.link.createEngine());
+        ASSERT_TRUE(pages.link().createEngine());
     }
 
     std::string config(const std::string& name) const { return service.getConfig(name); }
@@ -42,6 +43,7 @@ protected:
 
 TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     ScratchDir scratch;
+    pages.load();
     CSettingsDlg& s = *pages.settings;
     s.SetFolder(scratch.path());
     s.ApplyFileTypes(".bak,.rfa");
@@ -71,7 +73,7 @@ TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     EXPECT_EQ(config("DeleteAge"), "i 3");
     // The page sends its date with the picked time; the service gives that time
     // of day its next due date.
-    EXPECT_EQ(fromOleDate(pages.link.Config()->StartTime()), localDateTime(picked));
+    EXPECT_EQ(Link::fromOleDate(pages.link().Config()->StartTime()), localDateTime(picked));
     // The page writes -1 for true; the service keeps a boolean and reads back 1.
     EXPECT_EQ(config("ProxyUsage"), "i 1");
     EXPECT_EQ(config("ProxyServer"), "s \"proxy.example.org\"");
@@ -80,7 +82,7 @@ TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     EXPECT_EQ(config("ProxySysServer"), "s \"sys.example.org:8080\"");
     EXPECT_EQ(config("ProxySysBypass"), "s \"localhost\"");
     EXPECT_EQ(config("ProxySysAccessType"), "u 3");
-    EXPECT_EQ(pages.link.Config()->ContactName(), QStringLiteral("Zoë Draughts"));
+    EXPECT_EQ(pages.link().Config()->ContactName(), QStringLiteral("Zoë Draughts"));
     EXPECT_EQ(config("ContactEmail"), "s \"zoe@example.org\"");
     // The Contact tab's request goes through the explicit proxy.
     EXPECT_EQ(pages.contact->proxyServer(), "proxy.example.org");
@@ -93,13 +95,15 @@ TEST_F(TransferTest, SaveWritesEveryValueOfThePages) {
     EXPECT_EQ(pages.contact->proxyPort(), 0);
 }
 
-TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
+// Values the pages cannot show as they are (an age outside the six, a types text
+// the boxes spell otherwise) are written only once the user changes them.
+TEST_F(TransferTest, LoadFillsThePagesAndASaveWritesOnlyWhatTheUserChanged) {
     ASSERT_TRUE(service.setConfig("ScanFolder", "s", "/srv/drawings"));
     ASSERT_TRUE(service.setConfig("FileTypes", "s", ".dwl2"));
     ASSERT_TRUE(service.setConfig("OtherFileTypes", "s", ".tmp"));
     ASSERT_TRUE(service.setConfig("DeleteAge", "i", "42"));
     const DueTime due = dueTimeAhead(3);
-    pages.link.Config()->setStartTime(due.oleDate);
+    pages.link().Config()->setStartTime(due.oleDate);
     ASSERT_TRUE(service.setConfig("LastScan", "s", "07/04/99"));
     ASSERT_TRUE(service.setConfig("CleanedSpace", "t", "5242879"));
     ASSERT_TRUE(service.setConfig("ProxyServer", "s", "proxy.example.org"));
@@ -131,17 +135,26 @@ TEST_F(TransferTest, LoadFillsThePagesAndAnAgeOutOfRangeIsSavedAsMinusOne) {
     EXPECT_TRUE(pages.overview->scanNowButton()->isEnabled());
 
     pages.save();
-    EXPECT_EQ(config("DeleteAge"), "i -1");
-    EXPECT_EQ(config("FileTypes"), "s \".dwl,.dwl2\"");
-    EXPECT_DOUBLE_EQ(pages.link.Config()->StartTime(), due.oleDate) << "the picker kept the date";
+    EXPECT_EQ(config("DeleteAge"), "i 42");
+    EXPECT_EQ(config("FileTypes"), "s \".dwl2\"");
+    EXPECT_EQ(config("ProxyPort"), "s \" 8080x\"");
+    EXPECT_DOUBLE_EQ(pages.link().Config()->StartTime(), due.oleDate);
+
+    s.fileTypeBox(0)->click();
+    s.ageButton(2)->click();
+    pages.save();
+    EXPECT_EQ(config("DeleteAge"), "i 2");
+    EXPECT_EQ(config("FileTypes"), "s \".bak,.dwl,.dwl2\"");
+    EXPECT_DOUBLE_EQ(pages.link().Config()->StartTime(), due.oleDate) << "the picker kept the date";
     EXPECT_EQ(config("ProxyUsage"), "i 1");
+    EXPECT_EQ(config("ScanFolder"), "s \"/srv/drawings\"");
 }
 
 TEST_F(TransferTest, ChangingTheTimeSendsEverySettingAtOnceSettingItBackSendsNothing) {
     ScratchDir scratch;
     const DueTime start = dueTimeAhead(3);
     const DueTime later = dueAt((start.hour + 1) % 24, start.minute);
-    pages.link.Config()->setStartTime(start.oleDate);
+    pages.link().Config()->setStartTime(start.oleDate);
     pages.load();
     CSettingsDlg& s = *pages.settings;
     pages.tabs.setCurrentWidget(&s);
@@ -162,7 +175,7 @@ TEST_F(TransferTest, ChangingTheTimeSendsEverySettingAtOnceSettingItBackSendsNot
     s.startTimeEdit()->setTime(timeOf(later));
     moveFocus(s.startTimeEdit(), s.proxyButton());
     EXPECT_EQ(pages.saves, 1);
-    EXPECT_EQ(fromOleDate(pages.link.Config()->StartTime()), localDateTime(later));
+    EXPECT_EQ(Link::fromOleDate(pages.link().Config()->StartTime()), localDateTime(later));
     EXPECT_EQ(config("DeleteAge"), "i 5");
     EXPECT_EQ(config("FileTypes"), "s \".bak\"");
     EXPECT_EQ(config("ScanFolder"), "s \"" + scratch.path().toStdString() + "\"");

@@ -19,20 +19,30 @@ ServiceEnvironment::ServiceEnvironment() : ServiceEnvironment(Options{}) {}
 
 ServiceEnvironment::ServiceEnvironment(Options options)
     : m_serviceDir(makeServiceDir(m_sandbox)),
-      m_bus(busOptions(m_sandbox, m_serviceDir, options.activatable)) {
+      m_bus(busOptions(m_sandbox, m_serviceDir, options)) {
     ::mkdir(runtimeDir().c_str(), 0700);
     ::mkdir(configHome().c_str(), 0755);
 }
 
 TestBus::Options ServiceEnvironment::busOptions(const Sandbox& sandbox,
-                                                const std::string& serviceDir, bool activatable) {
-    if (activatable)
+                                                const std::string& serviceDir,
+                                                const Options& options) {
+    const std::string exec =
+        options.startDelaySeconds > 0
+            ? "/bin/sh -c \"sleep " + std::to_string(options.startDelaySeconds) + "; exec '" +
+                  kMwService + "'\""
+            : kMwService;
+    if (options.activatable)
         writeFile(serviceDir + "/org.morrowick.Service.service",
-                  "[D-BUS Service]\nName=org.morrowick.Service\nExec=" + kMwService + "\n");
-    TestBus::Options options;
-    options.serviceDirs = {serviceDir};
-    options.env = sandbox.env();
-    return options;
+                  "[D-BUS Service]\nName=org.morrowick.Service\nExec=" + exec + "\n");
+    TestBus::Options bus;
+    bus.serviceDirs = {serviceDir};
+    for (const auto& [name, value] : sandbox.env())
+        if (name != "MW_SCAN_PAUSE_MS" || options.scanPauseMs < 0)
+            bus.env.emplace_back(name, value);
+    if (options.scanPauseMs >= 0)
+        bus.env.emplace_back("MW_SCAN_PAUSE_MS", std::to_string(options.scanPauseMs));
+    return bus;
 }
 
 ServiceEnvironment::~ServiceEnvironment() {

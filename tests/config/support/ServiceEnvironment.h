@@ -19,6 +19,12 @@ public:
         // false: the bus knows no activation file, so the service cannot be
         // started (unless a test starts it by hand with runService()).
         bool activatable = true;
+        // Seconds activation waits before the service starts, as a cold start
+        // from a slow disk at log-in may.
+        int startDelaySeconds = 0;
+        // The service's pause between scanStarted and the walk (-1: the
+        // sandbox's short one); a long one keeps a scan busy for a while.
+        int scanPauseMs = -1;
     };
 
     ServiceEnvironment();
@@ -58,7 +64,7 @@ public:
 
 private:
     static TestBus::Options busOptions(const Sandbox& sandbox, const std::string& serviceDir,
-                                       bool activatable);
+                                       const Options& options);
 
     Sandbox m_sandbox;
     std::string m_serviceDir;
