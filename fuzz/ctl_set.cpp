@@ -3,6 +3,7 @@
 // can take: a known name at most once, an existing absolute folder, a FileTypes
 // text in the configurator's own form, an age of 0 to 5, a valid time of day.
 #include "CommandLine.h"
+#include "FileTypes.h"
 #include "FuzzInput.h"
 #include "SetArguments.h"
 
@@ -30,7 +31,8 @@ void checkAccepted(const MW::Ctl::SSettingChanges& changes) {
         !(QDir::isAbsolutePath(*changes.folder) && QFileInfo(*changes.folder).isDir()))
         MW::Fuzz::fail("folder accepted that is not an existing absolute folder");
     if (changes.fileTypes &&
-        MW::Ctl::normaliseFileTypes(*changes.fileTypes, nullptr) != *changes.fileTypes)
+        MW::Client::NormaliseFileTypes(changes.fileTypes->toStdString(), nullptr) !=
+            changes.fileTypes->toStdString())
         MW::Fuzz::fail("types accepted in a form the configurator does not write");
     if (changes.deleteAge && (*changes.deleteAge < 0 || *changes.deleteAge > 5))
         MW::Fuzz::fail("age outside 0 to 5 accepted");

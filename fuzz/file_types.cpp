@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& fileTypes = lines[0];
     const std::string otherFileTypes = lines.size() > 1 ? lines[1] : std::string();
 
-    const MW::FileTypeFlags boxes = MW::FileTypes::parse(QString::fromStdString(fileTypes));
-    if (MW::FileTypes::parse(MW::FileTypes::build(boxes)) != boxes)
+    const MW::Client::FileTypeFlags boxes = MW::Client::ApplyFileTypes(fileTypes);
+    if (MW::Client::ApplyFileTypes(MW::Client::BuildFileTypes(boxes)) != boxes)
         MW::Fuzz::fail("the boxes of the built text differ from the boxes read");
 
     const std::string typeList = MW::Rules::prepareTypeList(fileTypes, otherFileTypes);
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The service deletes the types of the checked boxes: the numbered
         // backups only for .rvt and .rfa.
         const std::string extension = lastExtension(path);
-        for (std::size_t box = 0; box < MW::kFileTypeCount; ++box) {
-            const std::string item = MW::fileTypeBoxes()[box].item;
+        for (std::size_t box = 0; box < MW::Client::kFileTypeCount; ++box) {
+            const std::string item = MW::Client::FileTypeBoxes()[box].item;
             if (!boxes[box] || extension != item)
                 continue;
             const bool numbered = MW::Common::asciiLower(path).find(".0") != std::string::npos;

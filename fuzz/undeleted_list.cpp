@@ -2,27 +2,39 @@
 // undeleted.tmp, one ISO 8859-1 path a line). Whatever the file holds: no crash,
 // every entry one non-empty line without its line end, in the list's order.
 #include "FuzzInput.h"
+#include "Text.h"
 #include "UndeletedList.h"
 
-#include <algorithm>
+#include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static MW::Fuzz::CMemoryFile file;
     file.assign(MW::Fuzz::asText(data, size));
-    const QStringList entries = MW::readUndeletedList(QString::fromStdString(file.path()));
+    const std::vector<std::string> entries = MW::Client::ReadUndeletedList(file.path());
 
-    qsizetype characters = 0;
-    for (const QString& entry : entries) {
-        if (entry.isEmpty() || entry.contains(QLatin1Char('\n')))
+    std::size_t characters = 0;
+    std::vector<std::string> latin1;
+    for (const std::string& entry : entries) {
+        if (entry.empty() || entry.find('\n') != std::string::npos)
             MW::Fuzz::fail("an entry is empty or holds a line end");
-        characters += entry.size();
+        // Back to the file's bytes: each character is one byte of ISO 8859-1.
+        const std::u16string utf16 = MW::Common::utf8ToUtf16(entry);
+        std::string bytes;
+        for (const char16_t c : utf16) {
+            if (c > 0xFF)
+                MW::Fuzz::fail("a character beyond ISO 8859-1");
+            bytes.push_back(static_cast<char>(c));
+        }
+        characters += bytes.size();
+        latin1.push_back(std::move(bytes));
     }
     // One byte is one character: the entries cannot hold more than the file.
-    if (static_cast<std::size_t>(characters) > size)
+    if (characters > size)
         MW::Fuzz::fail("more characters than bytes");
-    if (!std::is_sorted(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
-            return a.compare(b, Qt::CaseInsensitive) < 0;
-        }))
-        MW::Fuzz::fail("the entries are not in case-insensitive order");
+    std::vector<std::string> sorted = latin1;
+    MW::Client::SortUndeletedList(sorted);
+    if (sorted != latin1)
+        MW::Fuzz::fail("the entries are not in the list's order");
     return 0;
 }
