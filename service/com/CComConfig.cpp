@@ -44,7 +44,7 @@ HRESULT CConfig::create(REFIID iid, void** object) {
     return hr;
 }
 
-CConfig::CConfig() : m_dispatch(::IID_IConfig) {
+CConfig::CConfig() : TDualInterface(::IID_IConfig) {
     lockModule();
 }
 
@@ -73,24 +73,6 @@ ULONG CConfig::Release() {
     if (count == 0)
         delete this;
     return count;
-}
-
-HRESULT CConfig::GetTypeInfoCount(UINT* count) {
-    return m_dispatch.getTypeInfoCount(count);
-}
-
-HRESULT CConfig::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    return m_dispatch.getTypeInfo(index, info);
-}
-
-HRESULT CConfig::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return m_dispatch.getIDsOfNames(riid, names, count, ids);
-}
-
-HRESULT CConfig::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argError) {
-    return m_dispatch.invoke(static_cast<::IConfig*>(this), id, riid, flags, params, result,
-                             exception, argError);
 }
 
 // The text properties: a read gives a new BSTR (empty, never null, for an empty

@@ -13,7 +13,7 @@
 
 namespace MW::COM {
 
-class CConfig final : public ::IConfig {
+class CConfig final : public TDualInterface<::IConfig> {
 public:
     // A new object with one reference, queried for `iid`.
     static HRESULT create(REFIID iid, void** object);
@@ -22,14 +22,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) override;
+    // IDispatch: TDualInterface
     // IConfig, in the contract's order
     HRESULT STDMETHODCALLTYPE get_ScanFolder(BSTR* pVal) override;
     HRESULT STDMETHODCALLTYPE put_ScanFolder(BSTR newVal) override;
@@ -71,7 +64,6 @@ private:
     CConfig& operator=(const CConfig&) = delete;
 
     std::atomic<ULONG> m_nRef{1};
-    CDispatchTable m_dispatch;
     Objects::CConfig m_config;
 };
 

@@ -22,7 +22,7 @@ HRESULT CMorrowick::create(std::shared_ptr<Objects::CMorrowick> engine, CMorrowi
 }
 
 CMorrowick::CMorrowick(std::shared_ptr<Objects::CMorrowick> engine)
-    : m_dispatch(::IID_IMorrowick), m_pEngine(std::move(engine)), m_connectionPoint(*this) {}
+    : TDualInterface(::IID_IMorrowick), m_pEngine(std::move(engine)), m_connectionPoint(*this) {}
 
 HRESULT CMorrowick::QueryInterface(REFIID iid, void** object) {
     if (!object)
@@ -53,24 +53,6 @@ ULONG CMorrowick::Release() {
     else if (count == 0)
         delete this;
     return count;
-}
-
-HRESULT CMorrowick::GetTypeInfoCount(UINT* count) {
-    return m_dispatch.getTypeInfoCount(count);
-}
-
-HRESULT CMorrowick::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    return m_dispatch.getTypeInfo(index, info);
-}
-
-HRESULT CMorrowick::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return m_dispatch.getIDsOfNames(riid, names, count, ids);
-}
-
-HRESULT CMorrowick::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                           VARIANT* result, EXCEPINFO* exception, UINT* argError) {
-    return m_dispatch.invoke(static_cast<::IMorrowick*>(this), id, riid, flags, params, result,
-                             exception, argError);
 }
 
 HRESULT CMorrowick::get_Config(IDispatch** pVal) {

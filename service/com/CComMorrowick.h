@@ -20,7 +20,7 @@
 
 namespace MW::COM {
 
-class CMorrowick final : public ::IMorrowick, public IConnectionPointContainer {
+class CMorrowick final : public TDualInterface<::IMorrowick>, public IConnectionPointContainer {
 public:
     // The object over `engine`, with the one reference its holder keeps.
     static HRESULT create(std::shared_ptr<Objects::CMorrowick> engine, CMorrowick** object);
@@ -29,14 +29,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) override;
+    // IDispatch: TDualInterface
     // IMorrowick
     HRESULT STDMETHODCALLTYPE get_Config(IDispatch** pVal) override;
     HRESULT STDMETHODCALLTYPE fireEvent(::EFireEvent event) override;
@@ -74,7 +67,6 @@ private:
     CMorrowick& operator=(const CMorrowick&) = delete;
 
     std::atomic<ULONG> m_nRef{1};
-    CDispatchTable m_dispatch;
     std::shared_ptr<Objects::CMorrowick> m_pEngine;
     CProxy_IMorrowickEvents m_connectionPoint;
 };

@@ -37,4 +37,34 @@ private:
     const IID& m_iid;
 };
 
+// The IDispatch half of a dual interface `TInterface`, answered through its
+// type information; the object implements IUnknown and the interface's own
+// methods.
+template <class TInterface> class TDualInterface : public TInterface {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        return m_dispatch.getTypeInfoCount(count);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        return m_dispatch.getTypeInfo(index, info);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        return m_dispatch.getIDsOfNames(riid, names, count, ids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argError) override {
+        return m_dispatch.invoke(static_cast<TInterface*>(this), id, riid, flags, params, result,
+                                 exception, argError);
+    }
+
+protected:
+    explicit TDualInterface(const IID& iid) : m_dispatch(iid) {}
+    ~TDualInterface() = default;
+
+private:
+    CDispatchTable m_dispatch;
+};
+
 } // namespace MW::COM

@@ -145,7 +145,7 @@ TEST_F(CtlTest, PreviewDeletesNothingAndTheFollowingScanAgreesWithIt) {
     const auto undeleted = splitLines(ctl({"undeleted"}).out);
     EXPECT_EQ(std::set<std::string>(undeleted.begin(), undeleted.end()), lowered(kept));
 
-    // Signals only came from the scan.
+    // The scan sent every signal there was.
     const std::string seen = readFile(signalLog);
     EXPECT_EQ(seen.find("scanStarted"), seen.rfind("scanStarted")) << seen;
     ::chmod((work + "/Locked").c_str(), 0755);

@@ -92,8 +92,9 @@ TEST_F(ComObjects, EveryPropertyIsReachedByNameAndWritesItsOwnField) {
         {L"ScanFolder", bstr(L"C:\\plans"), [&] { return s.getScanFolder(); }, "C:\\plans"},
         {L"FileTypes", bstr(L".bak"), [&] { return s.getFileTypes(); }, ".bak"},
         {L"OtherFileTypes", bstr(L".tmp"), [&] { return s.getOtherFileTypes(); }, ".tmp"},
-        {L"StartTime", [](VARIANT& v) { v.vt = VT_DATE; v.date = 46000.25; },
-         [&] { return std::to_string(s.getStartTime()); }, std::to_string(46000.25)},
+        // A fixed day long past (1999-07-04 06:00): the object stores what it is given.
+        {L"StartTime", [](VARIANT& v) { v.vt = VT_DATE; v.date = 36345.25; },
+         [&] { return std::to_string(s.getStartTime()); }, std::to_string(36345.25)},
         {L"DeleteAge", i4(42), [&] { return std::to_string(s.getDeleteAge()); }, "42"},
         {L"LastScan", bstr(L"03/15/24"), [&] { return s.getLastScan(); }, "03/15/24"},
         {L"CleanedSpace", [](VARIANT& v) { v.vt = VT_UI8; v.ullVal = (1ULL << 32) + 9; },
@@ -150,7 +151,7 @@ TEST_F(ComObjects, ConfigWritesKeepTextsAndRefuseWhatIsNoValue) {
     // the dates, changes nothing.
     CVariant date, huge, object, read;
     date.v.vt = VT_DATE;
-    date.v.date = 46200.5;
+    date.v.date = 36526.5;
     ASSERT_EQ(m_config->put_StartTime(date.v), S_OK);
     huge.v.vt = VT_R8;
     huge.v.dblVal = 1e12;
@@ -160,7 +161,7 @@ TEST_F(ComObjects, ConfigWritesKeepTextsAndRefuseWhatIsNoValue) {
     EXPECT_TRUE(FAILED(m_config->put_StartTime(object.v)));
     ASSERT_EQ(m_config->get_StartTime(&read.v), S_OK);
     EXPECT_EQ(read.v.vt, VT_DATE);
-    EXPECT_DOUBLE_EQ(read.v.date, 46200.5);
+    EXPECT_DOUBLE_EQ(read.v.date, 36526.5);
 
     // Null out-pointers and a stopping service.
     EXPECT_EQ(m_config->get_ScanFolder(nullptr), E_POINTER);
