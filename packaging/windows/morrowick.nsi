@@ -251,9 +251,6 @@ Section "un.Morrowick" SecUnMain
     DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
     SetShellVarContext all
     Delete "${SHORTCUT}"
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
-    ; Gone only when empty: the settings stay unless asked for below.
-    RMDir "$INSTDIR"
 SectionEnd
 
 Section /o "un.Remove the settings and the log" SecRemoveSettings
@@ -262,7 +259,15 @@ Section /o "un.Remove the settings and the log" SecRemoveSettings
     Delete "$INSTDIR\mwservice.log.1"
     Delete "$INSTDIR\undeleted.tmp"
     Delete "$INSTDIR\.mwtmp-*"
+SectionEnd
+
+; The entry goes last: an uninstallation that stops half-way stays in the list
+; of programs and can be run again, and a script waiting for the entry to go
+; knows the work is done.
+Section "-un.Entry"
+    ; Gone only when empty: the settings stay unless asked for above.
     RMDir "$INSTDIR"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
 
 ; After the sections, whose numbers it needs.
