@@ -195,13 +195,8 @@ Section "Morrowick" SecMain
 !endif
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
-    DetailPrint "Registering the service"
-    nsExec::ExecToLog '"$INSTDIR\mwservice.exe" -Service /quiet'
-    Pop $0
-    ${If} $0 != 0
-        !insertmacro Fail "Could not register the service (mwservice.exe -Service: $0)."
-    ${EndIf}
-
+    ; The entry before the registration: should that fail, the list of
+    ; programs can still remove what was copied.
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -218,6 +213,13 @@ Section "Morrowick" SecMain
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+
+    DetailPrint "Registering the service"
+    nsExec::ExecToLog '"$INSTDIR\mwservice.exe" -Service /quiet'
+    Pop $0
+    ${If} $0 != 0
+        !insertmacro Fail "Could not register the service (mwservice.exe -Service: $0)."
+    ${EndIf}
 
 !ifdef MWCONFIG_EXE
     ; Every user's log-on starts the configurator in the tray: the service is
