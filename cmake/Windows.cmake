@@ -2,7 +2,7 @@
 # engine, its core and contract, the clients' rules (client/), the engine and
 # Config objects served over COM, mwservice.exe (service and COM local server),
 # and their tests, which run under Wine. The bus layer and the configurator are
-# Linux programs.
+# Linux programs. packaging/windows builds the installer.
 
 enable_language(RC)
 
@@ -33,6 +33,8 @@ add_subdirectory(client)
 add_subdirectory(service/objects)
 add_subdirectory(service/com)
 add_subdirectory(service/host/windows)
+# Last: the installer packs the programs above.
+add_subdirectory(packaging/windows)
 
 if(MW_BUILD_TESTS)
     enable_testing()

@@ -2,7 +2,8 @@
 # Installs the Debian packages Morrowick needs to build, run and test, when missing.
 #   scripts/deps.sh           the Linux build, its tests, the fuzz targets and the package check
 #   scripts/deps.sh windows   the Windows build: mingw-w64 (posix threads), Wine, and
-#                             Wine's IDL files and stdole2.tlb for widl (libwine-dev)
+#                             Wine's IDL files and stdole2.tlb for widl (libwine-dev),
+#                             and makensis for the installer (nsis)
 set -euo pipefail
 
 packages=(
@@ -24,6 +25,7 @@ if [ "${1:-}" = windows ]; then
     packages=(
         g++-mingw-w64-x86-64-posix mingw-w64-tools
         wine wine64 libwine-dev
+        nsis
         xz-utils
     )
 fi
