@@ -35,8 +35,10 @@ public:
     CHolder(const std::string& path, const char* share, const std::string& readyFile) {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         HANDLE childInput = nullptr;
-        if (!::CreatePipe(&childInput, &m_hInput, &inherit, 0))
+        if (!::CreatePipe(&childInput, &m_hInput, &inherit, 0)) {
+            m_strError = "CreatePipe failed with " + std::to_string(::GetLastError());
             return;
+        }
         ::SetHandleInformation(m_hInput, HANDLE_FLAG_INHERIT, 0);
         std::wstring command = L"\"" + wide(MW_HOLD_FILE_EXE) + L"\" \"" + wide(path) + L"\" " +
                                wide(share) + L" \"" + wide(readyFile) + L"\"";
@@ -47,19 +49,31 @@ public:
         startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
         startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
         PROCESS_INFORMATION process{};
-        if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &process)) {
-            m_hProcess = process.hProcess;
-            ::CloseHandle(process.hThread);
+        // Wine now and then refuses a process start while others start and end
+        // around it; a second try is what a person would do.
+        for (int attempt = 0; attempt < 3 && !m_hProcess; ++attempt) {
+            if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &startup, &process)) {
+                m_hProcess = process.hProcess;
+                ::CloseHandle(process.hThread);
+            } else {
+                m_strError = "CreateProcessW failed with " + std::to_string(::GetLastError());
+                ::Sleep(500);
+            }
         }
         ::CloseHandle(childInput);
         m_bReady = m_hProcess && waitUntil([&] { return exists(readyFile); }, 60);
+        DWORD code = STILL_ACTIVE;
+        if (m_hProcess && !m_bReady && ::GetExitCodeProcess(m_hProcess, &code))
+            m_strError = "the holder ended with " + std::to_string(code);
     }
     ~CHolder() { release(); }
     CHolder(const CHolder&) = delete;
     CHolder& operator=(const CHolder&) = delete;
 
     bool ready() const { return m_bReady; }
+    // Why the holder is not ready, for the failure message.
+    const std::string& error() const { return m_strError; }
     // Ends the holder's input, so that it closes the file and exits.
     void release() {
         if (m_hInput) {
@@ -78,6 +92,7 @@ private:
     HANDLE m_hInput = nullptr;
     HANDLE m_hProcess = nullptr;
     bool m_bReady = false;
+    std::string m_strError;
 };
 
 TEST_F(CleanerTest, WindowsPassLogsAndListsLoweredNativePaths) {
@@ -138,7 +153,8 @@ TEST_F(CleanerTest, WindowsPassKeepsFilesAnotherProgramHoldsWithoutDeleteSharing
         CHolder none(exclusive, "none", m_dir / "ready1");
         CHolder rw(readWrite, "rw", m_dir / "ready2");
         CHolder rwd(shared, "rwd", m_dir / "ready3");
-        ASSERT_TRUE(none.ready() && rw.ready() && rwd.ready()) << "the holder did not start";
+        ASSERT_TRUE(none.ready() && rw.ready() && rwd.ready())
+            << "the holder did not start: " << none.error() << rw.error() << rwd.error();
 
         runPass(m_strRoot, ".bak");
 
