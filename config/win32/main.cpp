@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdio>
 #include <cwchar>
 
 // The instance flag: in a section every process of this program file shares,
@@ -19,8 +20,11 @@ namespace {
 int run(HINSTANCE instance, int show) {
     MW::Win::CMainDlg dialog;
     const HWND window = dialog.Create(instance, IDD_MAINDLG, nullptr);
-    if (!window && !dialog.endedDuringCreation())
+    if (!window && !dialog.endedDuringCreation()) {
+        std::fprintf(stderr, "mwconfig: the main window could not be created (error %lu)\n",
+                     ::GetLastError());
         return 0;
+    }
     // The command line as the system reports it, program path included.
     if (window && !dialog.endedDuringCreation() && !std::wcsstr(::GetCommandLineW(), L"/hide"))
         ::ShowWindow(window, show);
@@ -39,6 +43,7 @@ int run(HINSTANCE instance, int show) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     if (::InterlockedCompareExchange(&g_nInstanceFlag, 1, 0) != 0) {
         // The first instance's main window, even when it is hidden in the tray.
+        std::fputs("mwconfig: another instance runs; it is shown\n", stderr);
         if (const HWND first = ::FindWindowW(nullptr, L"Morrowick")) {
             ::ShowWindow(first, SW_SHOWNORMAL);
             ::SetForegroundWindow(first);

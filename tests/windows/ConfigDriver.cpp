@@ -6,6 +6,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 namespace MW::Test {
@@ -73,7 +75,12 @@ HWND CConfigProcess::start(const std::wstring& arguments, const std::wstring& me
             main = mainWindowOf(m_process.dwProcessId);
             return main && ::IsWindowEnabled(control(main, 1002));
         },
-        90s);
+        std::chrono::seconds(std::getenv("MW_TEST_QUICK") ? 20 : 90));
+    if (main && !::IsWindowEnabled(control(main, 1002)))
+        std::fprintf(stderr, "mwconfig's window found, its values not loaded\n");
+    DWORD code = STILL_ACTIVE;
+    if (!main && ::GetExitCodeProcess(m_process.hProcess, &code))
+        std::fprintf(stderr, "no window of mwconfig (exit status %ld)\n", static_cast<long>(code));
     return main;
 }
 
@@ -120,8 +127,10 @@ HWND control(HWND window, int id) {
 }
 
 std::wstring itemText(HWND window, int id) {
+    // WM_GETTEXT, not GetWindowText: across processes that one gives the
+    // window's title, which an edit does not keep.
     wchar_t text[4096] = {};
-    ::GetWindowTextW(control(window, id), text, 4096);
+    ::SendMessageW(control(window, id), WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
     return text;
 }
 

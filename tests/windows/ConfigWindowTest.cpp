@@ -37,7 +37,7 @@ protected:
         CBstr text(value);
         ASSERT_EQ((m_config.Get()->*set)(text.get()), S_OK);
     }
-    std::string messages() { return readFile(std::filesystem::path(m_log)); }
+    std::string messages() { return readFile(m_dir / "messages.log"); }
 
     std::wstring m_log;
     CConfigProcess m_app;
@@ -56,8 +56,8 @@ TEST_F(ConfigWindow, ShowsTheServicesValuesAndAChangeReachesTheService) {
 
     const HWND main = m_app.start(L"", m_log);
     ASSERT_NE(main, nullptr) << messages();
-    EXPECT_TRUE(::IsWindowVisible(main));
-    EXPECT_EQ(itemText(main, kFolder), folder);
+    EXPECT_TRUE(waitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 30s));
+    EXPECT_EQ(itemText(main, kFolder), folder) << messages();
     // ".dwl2" also checks ".dwl", as the service's own test of a type does.
     EXPECT_TRUE(checked(main, kDwl));
     EXPECT_TRUE(checked(main, kFzb));
@@ -90,7 +90,7 @@ TEST_F(ConfigWindow, ShowsTheServicesValuesAndAChangeReachesTheService) {
 }
 
 TEST_F(ConfigWindow, ScanNowUpdatesTheOverviewAndAnnouncesTheFileItCouldNotDelete) {
-    const std::filesystem::path tree = m_dir.path() / "tree";
+    const std::filesystem::path tree = std::filesystem::path(m_dirWide) / "tree";
     std::filesystem::create_directories(tree / "sub");
     const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 30);
     for (const char* name : {"a.bak", "sub/b.bak", "kept.bak"}) {
@@ -107,7 +107,8 @@ TEST_F(ConfigWindow, ScanNowUpdatesTheOverviewAndAnnouncesTheFileItCouldNotDelet
 
     const HWND main = m_app.start(L"", m_log);
     ASSERT_NE(main, nullptr) << messages();
-    EXPECT_EQ(itemText(main, kCleaned), L"0.00");
+    EXPECT_TRUE(waitUntil([&] { return itemText(main, kCleaned) == L"0.00"; }, 30s))
+        << itemText(main, kCleaned);
     ::PostMessageW(control(main, kScanNow), BM_CLICK, 0, 0);
 
     const HWND popup = waitForWindowWith(kNotifyText, 90s);
@@ -140,12 +141,29 @@ TEST_F(ConfigWindow, ProxyDialog) {
     ::PostMessageW(control(main, 1036), BM_CLICK, 0, 0);
     const HWND proxy = waitForWindowWith(1039, 30s);
     ASSERT_NE(proxy, nullptr);
-    // Both flags off: the system box and the edits are disabled.
+    // The service's defaults: a proxy, the system's. The system box is enabled
+    // with the proxy flag, the edits only without the system's proxy.
+    long useProxy = 0, useSystem = 0;
+    ASSERT_EQ(m_config->get_ProxyUsage(&useProxy), S_OK);
+    ASSERT_EQ(m_config->get_ProxySysUsage(&useSystem), S_OK);
+    EXPECT_EQ(checked(proxy, 1039), useProxy != 0);
+    EXPECT_EQ(checked(proxy, 1046), useSystem != 0);
+    EXPECT_EQ(::IsWindowEnabled(::GetDlgItem(proxy, 1046)) != FALSE, useProxy != 0);
+    EXPECT_EQ(::IsWindowEnabled(::GetDlgItem(proxy, 1037)) != FALSE, useProxy && !useSystem);
+    // Unticking the proxy disables both.
+    ::SendMessageW(::GetDlgItem(proxy, 1039), BM_SETCHECK, BST_UNCHECKED, 0);
+    ::SendMessageW(proxy, WM_COMMAND, MAKEWPARAM(1039, BN_CLICKED), 0);
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(proxy, 1046)));
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(proxy, 1037)));
+    ::SendMessageW(::GetDlgItem(proxy, 1039), BM_SETCHECK, useProxy ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SendMessageW(proxy, WM_COMMAND, MAKEWPARAM(1039, BN_CLICKED), 0);
     saveScreenshot(proxy, "mwconfig-4-proxy");
     ::PostMessageW(proxy, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(waitUntil([&] { return !::IsWindow(proxy); }, 30s));
+    // Cancel sends nothing.
+    long after = 0;
+    ASSERT_EQ(m_config->get_ProxyUsage(&after), S_OK);
+    EXPECT_EQ(after, useProxy);
 }
 
 TEST_F(ConfigWindow, ASecondStartShowsTheFirstWindowAndEndsWithZero) {
@@ -171,6 +189,7 @@ TEST_F(ConfigWindow, ExitStatuses) {
     // Escape and Enter neither close nor hide the window.
     main = m_app.start(L"", m_log);
     ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 30s));
     ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
     ::PostMessageW(main, WM_COMMAND, IDOK, 0);
     ::SendMessageW(main, WM_NULL, 0, 0);

@@ -9,7 +9,11 @@ export MW_WINE_DISPLAY=":$number"
 case "$action" in
 start)
     "$here/xvfb.sh" start "$number" "$prefix.x" || exit 1
-    "$wine_run" --prefix="$prefix" --start
+    "$wine_run" --prefix="$prefix" --start || exit 1
+    # No window manager runs on the virtual display: Wine draws the title bars
+    # and frames itself, so that the screenshots show them.
+    "$wine_run" --prefix="$prefix" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
+        >/dev/null
     ;;
 stop)
     "$wine_run" --prefix="$prefix" --stop
