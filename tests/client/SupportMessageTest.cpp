@@ -41,9 +41,6 @@ TEST(SupportMessage, OnlyAWholeNumberNamingTodayBlocks) {
     EXPECT_FALSE(SentOn("99999999999999999999", 45));
 }
 
-} // namespace
-} // namespace MW::Client
-
 TEST(SupportMessage, OnlyA2xxResponseCountsAsSent) {
     EXPECT_TRUE(CountsAsSent(200));
     EXPECT_TRUE(CountsAsSent(204));
@@ -52,3 +49,6 @@ TEST(SupportMessage, OnlyA2xxResponseCountsAsSent) {
     for (const long status : {0L, 199L, 301L, 404L, 407L, 500L, 503L})
         EXPECT_FALSE(CountsAsSent(status)) << status;
 }
+
+} // namespace
+} // namespace MW::Client
