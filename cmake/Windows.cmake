@@ -33,6 +33,7 @@ add_subdirectory(client)
 add_subdirectory(service/objects)
 add_subdirectory(service/com)
 add_subdirectory(service/host/windows)
+add_subdirectory(config/win32)
 # Last: the installer packs the programs above.
 add_subdirectory(packaging/windows)
 

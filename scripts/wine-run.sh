@@ -27,6 +27,10 @@ export WINEDEBUG="${MW_WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY # no window may wait for a click
+# The GUI tests' prefix has a virtual X server of its own (tests/windows/xvfb.sh).
+if [ -n "${MW_WINE_DISPLAY:-}" ]; then
+    export DISPLAY="$MW_WINE_DISPLAY"
+fi
 
 boot_timeout="${MW_WINE_BOOT_TIMEOUT:-300}"
 run_timeout="${MW_WINE_TIMEOUT:-900}"

@@ -5,7 +5,7 @@
 ; Built by CMake (target windows-installer) with these defines:
 ;   VERSION        four numbers, the project's version
 ;   OUTFILE        the setup program to write
-;   MWSERVICE_EXE  MWGROUP_EXE  [MWCONFIG_EXE]  the programs of the build
+;   MWSERVICE_EXE  MWCONFIG_EXE  MWGROUP_EXE  the programs of the build
 ;   MW_64BIT       the programs are 64-bit
 ;
 ; Command line of the setup program (besides NSIS's own /S and /D=FOLDER):
@@ -67,11 +67,9 @@ Var InstalledDir   ; the folder of an installed build, empty when there is none
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipDirectoryOnUpgrade
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!ifdef MWCONFIG_EXE
-    !define MUI_FINISHPAGE_RUN
-    !define MUI_FINISHPAGE_RUN_TEXT "Start the Morrowick Configurator"
-    !define MUI_FINISHPAGE_RUN_FUNCTION StartConfigurator
-!endif
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start the Morrowick Configurator"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartConfigurator
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -141,14 +139,12 @@ Function SkipDirectoryOnUpgrade
     ${EndIf}
 FunctionEnd
 
-!ifdef MWCONFIG_EXE
 ; Started through the shell, so it runs as the desktop's user without this
 ; installer's elevation: its group membership, not the installer's rights,
 ; must decide what it may change.
 Function StartConfigurator
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\mwconfig.exe"'
 FunctionEnd
-!endif
 
 Section "Morrowick" SecMain
     SectionIn RO
@@ -185,14 +181,12 @@ Section "Morrowick" SecMain
         !insertmacro Fail "Could not replace $INSTDIR\mwservice.exe."
     ${EndIf}
     File "/oname=mwservice.exe" "${MWSERVICE_EXE}"
-!ifdef MWCONFIG_EXE
     ; A user's configurator may still run during an upgrade.
     !insertmacro RemoveProgram "$INSTDIR\mwconfig.exe"
     ${If} ${Errors}
         !insertmacro Fail "Could not replace $INSTDIR\mwconfig.exe."
     ${EndIf}
     File "/oname=mwconfig.exe" "${MWCONFIG_EXE}"
-!endif
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The entry before the registration: should that fail, the list of
@@ -203,11 +197,7 @@ Section "Morrowick" SecMain
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-!ifdef MWCONFIG_EXE
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\mwconfig.exe",0'
-!else
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\mwservice.exe",0'
-!endif
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
@@ -221,7 +211,6 @@ Section "Morrowick" SecMain
         !insertmacro Fail "Could not register the service (mwservice.exe -Service: $0)."
     ${EndIf}
 
-!ifdef MWCONFIG_EXE
     ; Every user's log-on starts the configurator in the tray: the service is
     ; the machine's, and a per-user entry would land in the elevated account's
     ; hive, which need not be the desktop's user, and could not be removed for
@@ -229,7 +218,6 @@ Section "Morrowick" SecMain
     WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\mwconfig.exe" /hide'
     SetShellVarContext all
     CreateShortcut "${SHORTCUT}" "$INSTDIR\mwconfig.exe"
-!endif
 
     ; Started now, so a silent installation cleans on schedule without waiting
     ; for a restart or a first client. Not fatal: the first client starts it.

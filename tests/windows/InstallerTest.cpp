@@ -172,16 +172,10 @@ TEST_F(Installer, SilentInstallRegistersTheServiceClassesAndEntries) {
     ASSERT_TRUE(size);
     EXPECT_GE(*size, fs::file_size(m_dir / L"mwservice.exe") / 1024);
 
-#ifdef MW_SETUP_HAS_CONFIG
     EXPECT_TRUE(fs::exists(m_dir / L"mwconfig.exe"));
     EXPECT_EQ(machineString(kRunKey, L"Morrowick Configurator"),
               L"\"" + (m_dir / L"mwconfig.exe").wstring() + L"\" /hide");
     EXPECT_TRUE(fs::exists(m_shortcut));
-#else
-    // Without the configurator in this build there is nothing to start at log-on.
-    EXPECT_FALSE(machineString(kRunKey, L"Morrowick Configurator"));
-    EXPECT_FALSE(fs::exists(m_shortcut));
-#endif
 }
 
 TEST_F(Installer, UpgradeOverAnOlderBuildKeepsTheSettings) {

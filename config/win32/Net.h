@@ -1,0 +1,28 @@
+#pragma once
+// What the configurator asks of the HTTP client (common/net): the support
+// message's request and the system's proxy configuration.
+
+#include "ConfigTransfer.h"
+#include "SupportMessage.h"
+
+#include <string>
+
+namespace MW::Win {
+
+struct SPostOutcome {
+    bool sent = false;
+    bool networkError = false; // the client failed; errorCode is its code
+    int errorCode = 0;
+    std::string detail;
+};
+
+// POST of the message to the support server through the explicit proxy (an
+// empty server or port 0: the system proxy, if any). Sent only when a response
+// arrived with a status of 2xx.
+SPostOutcome PostSupportMessage(const Client::SSupportMessage& message,
+                                const std::wstring& proxyServer, int proxyPort);
+
+// The system's proxy configuration; throws Client::CSystemProxyError.
+Client::SSystemProxy ReadSystemProxy(const Client::SSystemProxy& before);
+
+} // namespace MW::Win
