@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 
 namespace MW::Client {
@@ -29,7 +30,9 @@ bool foldedLess(const std::string& a, const std::string& b) {
         [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
 }
 
-std::string latin1ToUtf8(const std::string& latin1) {
+} // namespace
+
+std::string Latin1ToUtf8(std::string_view latin1) {
     std::string utf8;
     utf8.reserve(latin1.size());
     for (const char c : latin1) {
@@ -44,29 +47,96 @@ std::string latin1ToUtf8(const std::string& latin1) {
     return utf8;
 }
 
-} // namespace
+bool ForEachUndeletedLine(const std::string& path,
+                          const std::function<void(std::string_view latin1Line)>& line) {
+    if (path.empty())
+        return false;
+    // A UTF-8 name, as the Windows file calls need it in UTF-16.
+    std::ifstream file(std::filesystem::path(
+                           std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size())),
+                       std::ios::binary);
+    if (!file)
+        return false;
+    std::vector<char> buffer(64 * 1024);
+    // The line so far. One byte past the bound is kept, so that a CR LF right
+    // after a line of exactly kMaxUndeletedLineBytes is still seen as its end.
+    std::string current;
+    bool cut = false; // bytes of this line were dropped
+    const auto append = [&](const char* from, std::size_t count) {
+        const std::size_t room =
+            kMaxUndeletedLineBytes + 1 - std::min(current.size(), kMaxUndeletedLineBytes + 1);
+        current.append(from, std::min(count, room));
+        cut = cut || count > room;
+    };
+    const auto endLine = [&] {
+        // Only a CR right before the LF ends a line; one inside stays.
+        if (!cut && !current.empty() && current.back() == '\r')
+            current.pop_back();
+        if (current.size() > kMaxUndeletedLineBytes)
+            current.resize(kMaxUndeletedLineBytes);
+        if (!current.empty())
+            line(current);
+        current.clear();
+        cut = false;
+    };
+    while (file) {
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        const char* pos = buffer.data();
+        const char* const end = pos + got;
+        while (pos < end) {
+            const auto* newline = static_cast<const char*>(
+                std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+            if (!newline) {
+                append(pos, static_cast<std::size_t>(end - pos));
+                break;
+            }
+            append(pos, static_cast<std::size_t>(newline - pos));
+            endLine();
+            pos = newline + 1;
+        }
+    }
+    if (file.bad())
+        return false;
+    endLine();
+    return true;
+}
 
 std::vector<std::string> ReadUndeletedList(const std::string& path) {
     std::vector<std::string> entries;
-    if (path.empty())
-        return entries;
-    // A UTF-8 name, as the Windows file calls need it in UTF-16.
-    std::ifstream file(std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size())),
-        std::ios::binary);
-    std::string line;
-    // getline has no length limit, so a path longer than any buffer stays one entry.
-    while (file && std::getline(file, line)) {
-        // Text mode drops a CR only where it ends a line.
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            entries.push_back(line);
-    }
+    ForEachUndeletedLine(path, [&](std::string_view latin1) { entries.emplace_back(latin1); });
     SortUndeletedList(entries);
     for (std::string& entry : entries)
-        entry = latin1ToUtf8(entry);
+        entry = Latin1ToUtf8(entry);
     return entries;
+}
+
+SUndeletedEntries ReadUndeletedEntries(const std::string& path, std::size_t maxEntries) {
+    SUndeletedEntries result;
+    // A max-heap of the entries that sort first: the largest kept one is on top
+    // and makes way for any smaller line that comes.
+    std::vector<std::string> heap;
+    ForEachUndeletedLine(path, [&](std::string_view latin1) {
+        if (heap.size() < maxEntries) {
+            heap.emplace_back(latin1);
+            std::push_heap(heap.begin(), heap.end(), foldedLess);
+            return;
+        }
+        ++result.more;
+        if (maxEntries == 0)
+            return;
+        std::string entry(latin1);
+        if (!foldedLess(entry, heap.front()))
+            return;
+        std::pop_heap(heap.begin(), heap.end(), foldedLess);
+        heap.back() = std::move(entry);
+        std::push_heap(heap.begin(), heap.end(), foldedLess);
+    });
+    std::sort_heap(heap.begin(), heap.end(), foldedLess);
+    result.entries.reserve(heap.size());
+    for (const std::string& entry : heap)
+        result.entries.push_back(Latin1ToUtf8(entry));
+    return result;
 }
 
 void SortUndeletedList(std::vector<std::string>& latin1Entries) {
