@@ -1,8 +1,9 @@
 #include "UndeletedList.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace MW::Client {
@@ -17,17 +18,62 @@ unsigned folded(unsigned char c) {
     return c;
 }
 
-bool foldedLess(const std::string& a, const std::string& b) {
-    const auto less = [](char x, char y) {
-        return folded(static_cast<unsigned char>(x)) < folded(static_cast<unsigned char>(y));
-    };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), less))
-        return true;
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), less))
-        return false;
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+// Case-insensitive as the characters fold, ties broken by the exact bytes; one
+// pass, so that the long common prefixes of a list's paths cost little.
+bool foldedLess(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    int tie = 0;
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x == y)
+            continue;
+        const unsigned fx = folded(x);
+        const unsigned fy = folded(y);
+        if (fx != fy)
+            return fx < fy;
+        if (tie == 0)
+            tie = x < y ? -1 : 1;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return tie < 0;
+}
+
+// The list's order as plain byte order: each byte replaced by the rank of its
+// folded character among all folded characters (fewer than 256 of them), so
+// that keys compare with memcmp and the exact bytes break ties.
+struct SKeyed {
+    std::string key;
+    std::string text;
+    bool operator<(const SKeyed& other) const {
+        const int order = key.compare(other.key);
+        return order != 0 ? order < 0 : text < other.text;
+    }
+};
+
+const unsigned char* foldRanks() {
+    static const auto ranks = [] {
+        std::vector<unsigned> values;
+        for (unsigned c = 0; c < 256; ++c)
+            values.push_back(folded(static_cast<unsigned char>(c)));
+        std::vector<unsigned> distinct = values;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        std::array<unsigned char, 256> table{};
+        for (unsigned c = 0; c < 256; ++c)
+            table[c] = static_cast<unsigned char>(
+                std::lower_bound(distinct.begin(), distinct.end(), values[c]) - distinct.begin());
+        return table;
+    }();
+    return ranks.data();
+}
+
+void makeKey(std::string_view latin1, std::string& key) {
+    const unsigned char* ranks = foldRanks();
+    key.resize(latin1.size());
+    for (std::size_t i = 0; i < latin1.size(); ++i)
+        key[i] = static_cast<char>(ranks[static_cast<unsigned char>(latin1[i])]);
 }
 
 } // namespace
@@ -113,34 +159,49 @@ std::vector<std::string> ReadUndeletedList(const std::string& path) {
 
 SUndeletedEntries ReadUndeletedEntries(const std::string& path, std::size_t maxEntries) {
     SUndeletedEntries result;
-    // A max-heap of the entries that sort first: the largest kept one is on top
-    // and makes way for any smaller line that comes.
-    std::vector<std::string> heap;
+    std::uint64_t total = 0;
+    // The candidates, pruned to the first maxEntries whenever they reach twice
+    // that; after a prune, a line that does not sort before the last one kept
+    // cannot be among the first and is only counted.
+    std::vector<SKeyed> kept;
+    kept.reserve(std::min<std::size_t>(2 * maxEntries, 1 << 20));
+    std::string key; // reused: a line that is only counted costs no allocation
+    bool pruned = false;
+    SKeyed bound;
+    const auto prune = [&] {
+        std::nth_element(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(maxEntries - 1),
+                         kept.end());
+        kept.resize(maxEntries);
+        bound = kept.back();
+        pruned = true;
+    };
     ForEachUndeletedLine(path, [&](std::string_view latin1) {
-        if (heap.size() < maxEntries) {
-            heap.emplace_back(latin1);
-            std::push_heap(heap.begin(), heap.end(), foldedLess);
-            return;
-        }
-        ++result.more;
+        ++total;
         if (maxEntries == 0)
             return;
-        std::string entry(latin1);
-        if (!foldedLess(entry, heap.front()))
-            return;
-        std::pop_heap(heap.begin(), heap.end(), foldedLess);
-        heap.back() = std::move(entry);
-        std::push_heap(heap.begin(), heap.end(), foldedLess);
+        makeKey(latin1, key);
+        if (pruned) {
+            const int order = key.compare(bound.key);
+            if (order > 0 || (order == 0 && latin1 >= std::string_view(bound.text)))
+                return;
+        }
+        kept.push_back(SKeyed{key, std::string(latin1)});
+        if (kept.size() >= 2 * maxEntries)
+            prune();
     });
-    std::sort_heap(heap.begin(), heap.end(), foldedLess);
-    result.entries.reserve(heap.size());
-    for (const std::string& entry : heap)
-        result.entries.push_back(Latin1ToUtf8(entry));
+    if (kept.size() > maxEntries)
+        prune();
+    std::sort(kept.begin(), kept.end());
+    result.more = total - kept.size();
+    result.entries.reserve(kept.size());
+    for (const SKeyed& entry : kept)
+        result.entries.push_back(Latin1ToUtf8(entry.text));
     return result;
 }
 
 void SortUndeletedList(std::vector<std::string>& latin1Entries) {
-    std::sort(latin1Entries.begin(), latin1Entries.end(), foldedLess);
+    std::sort(latin1Entries.begin(), latin1Entries.end(),
+              [](const std::string& a, const std::string& b) { return foldedLess(a, b); });
 }
 
 } // namespace MW::Client
