@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -127,10 +128,11 @@ void sortFile(const std::string& file) {
 
 int main(int argc, char** argv) {
     const long lines = argc > 1 ? std::atol(argv[1]) : 1000000;
-    char folder[] = "/tmp/mw-undeleted-bench-XXXXXX";
-    if (!::mkdtemp(folder))
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "mw-undeleted-bench-XXXXXX").string();
+    if (!::mkdtemp(folder.data()))
         return 1;
-    const std::string file = std::string(folder) + "/undeleted.tmp";
+    const std::string file = folder + "/undeleted.tmp";
     writeList(file, lines);
     std::ifstream sized(file, std::ios::binary | std::ios::ate);
     std::printf("list: %ld lines, %.1f MB\n", lines, static_cast<double>(sized.tellg()) / 1e6);
@@ -141,6 +143,6 @@ int main(int argc, char** argv) {
     sortFile(file);
 
     std::remove(file.c_str());
-    ::rmdir(folder);
+    ::rmdir(folder.c_str());
     return 0;
 }
