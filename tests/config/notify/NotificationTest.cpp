@@ -215,6 +215,12 @@ TEST(UndeletedFilesDialog, ALongListShowsTheFirstEntriesAndCountsTheRest) {
     EXPECT_EQ(list->item(list->count() - 2)->text(),
               QStringLiteral("/d/%1.bak").arg(1000000 + Client::kMaxUndeletedEntries - 1));
     EXPECT_EQ(list->item(list->count() - 1)->text(), QString::fromUtf8("\u2026 and 5 more"));
+    // Laid out in batches between events: the last entry gets its place soon.
+    QListWidgetItem* last = list->item(list->count() - 1);
+    EXPECT_TRUE(MW::Test::spinUntil([&] { return !list->visualItemRect(last).isEmpty(); }, 20000));
+    dialog.listBox()->scrollToBottom();
+    MW::Test::spinFor(100);
+    MW::Test::saveScreenshot(&dialog, QStringLiteral("undeleted_list_more"));
 }
 
 } // namespace
