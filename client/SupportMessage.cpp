@@ -20,6 +20,10 @@ std::string RequestBody(const SSupportMessage& message) {
            "</Email><RequestText>" + message.text + "</RequestText></Request>";
 }
 
+bool Delivered(long httpStatus) {
+    return httpStatus >= 200 && httpStatus <= 299;
+}
+
 bool SentOn(std::string_view storedDay, int today) {
     const std::string trimmed = TrimmedText(storedDay);
     std::string_view digits = trimmed;

@@ -38,6 +38,7 @@ CScanWatcher::CScanWatcher(CServiceLink& link, EDisplay display)
         throw CCtlError(QStringLiteral("cannot follow the service's scan events"));
     m_redrawTimer.setInterval(kTerminalRedrawMs);
     connect(&m_redrawTimer, &QTimer::timeout, this, &CScanWatcher::redraw);
+    connect(&m_pollTimer, &QTimer::timeout, this, &CScanWatcher::poll);
 }
 
 bool CScanWatcher::run() {
@@ -45,6 +46,7 @@ bool CScanWatcher::run() {
     // The signals are subscribed (constructor) before anything is asked, so no
     // event of this scan can slip past.
     m_nBaseline = attempt(read, [&] { return m_link.Config()->CleanedSpace(); });
+    m_strLastScan = attempt(read, [&] { return m_link.Config()->LastScan(); });
     const int state = attempt(read, [&] { return m_link.ActivityState(); });
     if (state == 1) {
         // A running scan drops the request; follow that scan instead.
@@ -54,9 +56,18 @@ bool CScanWatcher::run() {
     } else {
         attempt(QStringLiteral("the service refused to start a scan"), [&] { m_link.scanNow(); });
     }
+    // exec() and quit() from the slots: a loop of processEvents(WaitForMoreEvents)
+    // testing a flag set by a slot goes back to sleep after that slot has run,
+    // and nothing may come to wake it.
     QEventLoop loop;
-    while (!m_bFinished && !m_bGone)
-        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    m_pLoop = &loop;
+    m_pollTimer.start(kPollMs);
+    if (m_bStarted && m_bFinishSeen)
+        confirmFinished();
+    if (!m_bFinished && !m_bGone)
+        loop.exec();
+    m_pLoop = nullptr;
+    m_pollTimer.stop();
     m_redrawTimer.stop();
     return m_bFinished;
 }
@@ -76,6 +87,9 @@ void CScanWatcher::onScanStarted() {
         show(false);
         m_redrawTimer.start();
     }
+    // The finish came first (the two events of a short scan, reordered).
+    if (m_bFinishSeen)
+        confirmFinished();
 }
 
 void CScanWatcher::onUpdateCleanedSpace(quint64 total) {
@@ -88,17 +102,68 @@ void CScanWatcher::onUpdateCleanedSpace(quint64 total) {
 }
 
 void CScanWatcher::onScanFinished() {
-    if (!m_bStarted)
-        return; // the end of a scan we did not see begin
+    // Either ours or the late end of the cycle before our request; before our
+    // scan has begun it only counts once ActivityState bears it out.
+    m_bFinishSeen = true;
+    if (m_bStarted)
+        confirmFinished();
+}
+
+void CScanWatcher::confirmFinished() {
+    if (m_bFinished || m_bGone || !m_pLoop)
+        return;
+    int state = 1;
+    try {
+        state = m_link.ActivityState();
+    } catch (const CCallError&) {
+        return; // the poll asks again; a service gone ends the wait by itself
+    }
+    if (state == 1) {
+        m_bFinishSeen = false; // a stale finish: ours is still to come
+        return;
+    }
+    finish();
+}
+
+void CScanWatcher::poll() {
+    if (m_bFinished || m_bGone)
+        return;
+    int state = 0;
+    QString lastScan;
+    try {
+        state = m_link.ActivityState();
+        if (state != 1 && !m_bStarted)
+            lastScan = m_link.Config()->LastScan();
+    } catch (const CCallError&) {
+        return;
+    }
+    if (state == 1) {
+        onScanStarted(); // its start event was missed
+    } else if (m_bStarted) {
+        finish(); // its finish event was missed
+    } else if (lastScan != m_strLastScan) {
+        // Both events of a short scan were missed; LastScan shows it ran.
+        onScanStarted();
+        finish();
+    }
+}
+
+void CScanWatcher::finish() {
+    if (m_bFinished)
+        return;
     m_bFinished = true;
     if (m_eDisplay != EDisplay::Quiet)
         show(true);
+    if (m_pLoop)
+        m_pLoop->quit();
 }
 
 void CScanWatcher::onServiceGone() {
     m_bGone = true;
     if (m_eDisplay == EDisplay::Terminal)
         std::fputs("\n", stdout);
+    if (m_pLoop)
+        m_pLoop->quit();
 }
 
 void CScanWatcher::redraw() {

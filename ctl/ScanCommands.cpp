@@ -11,6 +11,8 @@
 #include <QDBusMessage>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonObject>
+#include <functional>
 #include <unistd.h>
 
 namespace MW::Ctl {
@@ -93,44 +95,53 @@ int runPreview(const SCommandLine& line) {
                                        "cannot be read: %3")
                             .arg(toDelete)
                             .arg(path, file.errorString()));
-    const QList<SPreviewEntry> entries = parsePreviewFile(file.readAll());
+    // The list may be long: it is read twice, the files to delete first, the
+    // files a scan would leave after, and never held whole.
+    const auto each = [&](bool deletes, const std::function<void(const SPreviewEntry&)>& use) {
+        const bool read = forEachPreviewEntry(file, [&](const SPreviewEntry& e) {
+            if ((e.action == QLatin1String("delete")) == deletes)
+                use(e);
+        });
+        if (!read)
+            throw CCtlError(
+                QStringLiteral("cannot read the preview's list %1: %2").arg(path, file.errorString()));
+    };
 
     if (line.json) {
-        QJsonArray deleted, kept;
-        for (const SPreviewEntry& e : entries) {
-            QJsonObject item{{"path", e.path}, {"size", static_cast<double>(e.size)}};
-            if (e.action == QLatin1String("delete")) {
-                deleted.append(item);
-            } else {
-                item.insert("reason", e.action);
-                kept.append(item);
-            }
-        }
-        printJson({{"filesToDelete", static_cast<double>(toDelete)},
-                   {"bytesToDelete", static_cast<double>(bytesToDelete)},
-                   {"filesToKeep", static_cast<double>(toKeep)},
-                   {"bytesToKeep", static_cast<double>(bytesToKeep)},
-                   {"previewFile", path},
-                   {"delete", deleted},
-                   {"keep", kept}});
+        CJsonStream json;
+        json.member(QStringLiteral("bytesToDelete"), static_cast<double>(bytesToDelete));
+        json.member(QStringLiteral("bytesToKeep"), static_cast<double>(bytesToKeep));
+        json.beginArray(QStringLiteral("delete"));
+        each(true, [&](const SPreviewEntry& e) {
+            json.item(QJsonObject{{"path", e.path}, {"size", static_cast<double>(e.size)}});
+        });
+        json.endArray();
+        json.member(QStringLiteral("filesToDelete"), static_cast<double>(toDelete));
+        json.member(QStringLiteral("filesToKeep"), static_cast<double>(toKeep));
+        json.beginArray(QStringLiteral("keep"));
+        each(false, [&](const SPreviewEntry& e) {
+            json.item(QJsonObject{
+                {"path", e.path}, {"reason", e.action}, {"size", static_cast<double>(e.size)}});
+        });
+        json.endArray();
+        json.member(QStringLiteral("previewFile"), path);
+        json.finish();
         return kExitOk;
     }
     const auto sizeColumn = [](quint64 size) {
         return QString::number(size).rightJustified(12) + QStringLiteral("  ");
     };
-    for (const SPreviewEntry& e : entries)
-        if (e.action == QLatin1String("delete"))
-            printLine(sizeColumn(e.size) + printable(e.path));
+    each(true, [&](const SPreviewEntry& e) { printListLine(sizeColumn(e.size) + printable(e.path)); });
     printLine(QStringLiteral("Total: %1 files, %2 MB would be deleted.")
                   .arg(toDelete)
                   .arg(formatMegabytes(bytesToDelete)));
     if (toKeep > 0) {
         printLine(QString());
         printLine(QStringLiteral("A scan would have to leave these:"));
-        for (const SPreviewEntry& e : entries)
-            if (e.action != QLatin1String("delete"))
-                printLine(sizeColumn(e.size) + printable(e.path) + QStringLiteral("  (") +
+        each(false, [&](const SPreviewEntry& e) {
+            printListLine(sizeColumn(e.size) + printable(e.path) + QStringLiteral("  (") +
                           e.action + QLatin1Char(')'));
+        });
         printLine(QStringLiteral("Total: %1 files, %2 MB would be left.")
                       .arg(toKeep)
                       .arg(formatMegabytes(bytesToKeep)));

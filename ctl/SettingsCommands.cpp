@@ -7,10 +7,13 @@
 #include "Output.h"
 #include "QtValues.h"
 #include "SetArguments.h"
+#include "UndeletedList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <cstdio>
+#include <functional>
 
 namespace MW::Ctl {
 namespace {
@@ -154,23 +157,32 @@ int runUndeleted(const SCommandLine& line) {
     connectService(link, line.bus);
     const int count = attempt(kRead, [&] { return link.UndeletedCount(); });
     const QString path = attempt(kRead, [&] { return link.UndeletedLog(); });
-    QStringList files;
+    // The list may be long: each line goes out as it is read.
     QFile list(path);
-    if (list.exists()) {
-        if (!list.open(QIODevice::ReadOnly))
-            throw CCtlError(
-                QStringLiteral("cannot read the list %1: %2").arg(path, list.errorString()));
-        // The service writes one path per line, one byte per character.
-        for (const QByteArray& entry : list.readAll().split('\n'))
-            if (!entry.isEmpty())
-                files << QString::fromLatin1(entry);
-    }
+    if (list.exists() && !list.open(QIODevice::ReadOnly))
+        throw CCtlError(QStringLiteral("cannot read the list %1: %2").arg(path, list.errorString()));
+    list.close();
+    const std::string listPath = Link::toUtf8(path);
+    // The service writes one path per line, one byte per character.
+    const auto eachFile = [&](const std::function<void(const QString&)>& file) {
+        if (list.exists() &&
+            !Client::ForEachUndeletedLine(listPath, [&](std::string_view latin1) {
+                file(QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())));
+            }))
+            throw CCtlError(QStringLiteral("cannot read the list %1").arg(path));
+    };
     if (line.json) {
-        printJson({{"count", count}, {"path", path}, {"files", QJsonArray::fromStringList(files)}});
+        CJsonStream json;
+        json.member(QStringLiteral("count"), count);
+        json.beginArray(QStringLiteral("files"));
+        eachFile([&](const QString& file) { json.item(file); });
+        json.endArray();
+        json.member(QStringLiteral("path"), path);
+        json.finish();
         return kExitOk;
     }
-    for (const QString& file : files)
-        printLine(printable(file));
+    eachFile([](const QString& file) { printListLine(printable(file)); });
+    std::fflush(stdout);
     return kExitOk;
 }
 

@@ -1,10 +1,13 @@
 // The reader of the list of files a scan could not delete (the service's
 // undeleted.tmp, one ISO 8859-1 path a line). Whatever the file holds: no crash,
-// every entry one non-empty line without its line end, in the list's order.
+// every entry one non-empty line without its line end, at most PATH_MAX bytes, in
+// the list's order; a bounded read gives the first entries of the whole one and
+// counts the rest.
 #include "FuzzInput.h"
 #include "Text.h"
 #include "UndeletedList.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 MW::Fuzz::fail("a character beyond ISO 8859-1");
             bytes.push_back(static_cast<char>(c));
         }
+        if (bytes.size() > MW::Client::kMaxUndeletedLineBytes)
+            MW::Fuzz::fail("an entry longer than PATH_MAX");
         characters += bytes.size();
         latin1.push_back(std::move(bytes));
     }
@@ -36,5 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MW::Client::SortUndeletedList(sorted);
     if (sorted != latin1)
         MW::Fuzz::fail("the entries are not in the list's order");
+
+    const std::size_t cap = size % 5;
+    const MW::Client::SUndeletedEntries bounded = MW::Client::ReadUndeletedEntries(file.path(), cap);
+    const std::size_t kept = std::min(cap, entries.size());
+    if (bounded.entries.size() != kept || bounded.more != entries.size() - kept ||
+        !std::equal(bounded.entries.begin(), bounded.entries.end(), entries.begin()))
+        MW::Fuzz::fail("a bounded read is not the first entries of the whole list");
     return 0;
 }

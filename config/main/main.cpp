@@ -1,6 +1,7 @@
 // mwconfig: the Morrowick configurator.
 
 #include "CMainDlg.h"
+#include "ContactSender.h"
 #include "CSingleInstance.h"
 #include "CommandLine.h"
 #include "ExitSignals.h"
@@ -10,6 +11,7 @@
 #include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -67,7 +69,15 @@ int run(int argc, char** argv) {
     if (!options.hide || !dialog.hasTray())
         dialog.Show();
     const int loopStatus = QApplication::exec();
-    return dialog.exitStatus().value_or(loopStatus);
+    const int status = dialog.exitStatus().value_or(loopStatus);
+    // A support message still under way cannot be stopped mid-call, and its
+    // thread would go on using the TLS library while the process takes it down.
+    // Everything is saved by now: end at once, with the status.
+    if (MW::ContactSender::requestsInFlight() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 } // namespace

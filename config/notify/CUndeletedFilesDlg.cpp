@@ -4,12 +4,18 @@
 #include "QtValues.h"
 #include "UndeletedList.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QPointer>
 #include <QScreen>
+#include <thread>
 
 namespace MW {
+
+// The last entry when the list holds more than the dialog shows.
+const QString CUndeletedFilesDlg::kMoreEntries = QStringLiteral("\u2026 and %1 more");
 
 CUndeletedFilesDlg::CUndeletedFilesDlg(QWidget* owner) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Morrowick"));
@@ -22,6 +28,9 @@ CUndeletedFilesDlg::CUndeletedFilesDlg(QWidget* owner) : QDialog(owner) {
     m_listBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_listBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_listBox->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_listBox->setLayoutMode(QListView::Batched);
+    // 100,000 entries in 50 rounds: each round short, the whole list soon placed.
+    m_listBox->setBatchSize(2000);
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setGeometry(du.rect(111, 247, 50, 14));
@@ -37,14 +46,41 @@ void CUndeletedFilesDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-// The list view sizes its scroll range from the widest entry itself, so a long
-// path can always be scrolled into view.
+// The list may hold millions of lines: it is read on a thread of its own (at
+// most Client::kMaxUndeletedEntries entries, the rest counted) and shown when
+// read, so the window never waits for the file. The list view sizes its scroll
+// range from the widest entry itself, so a long path can always be scrolled into
+// view; it lays the entries out in batches, between events.
 void CUndeletedFilesDlg::loadList() {
     m_listBox->clear();
-    QStringList entries;
-    for (const std::string& entry : Client::ReadUndeletedList(Link::toUtf8(m_strListPath)))
-        entries << Link::toQString(entry);
+    const quint64 load = ++m_nLoad;
+    m_bLoading = true;
+    QPointer<CUndeletedFilesDlg> self(this);
+    std::thread([self, load, path = Link::toUtf8(m_strListPath)] {
+        const Client::SUndeletedEntries read = Client::ReadUndeletedEntries(path);
+        QStringList entries;
+        entries.reserve(static_cast<qsizetype>(read.entries.size()) + 1);
+        for (const std::string& entry : read.entries)
+            entries << Link::toQString(entry);
+        if (read.more > 0)
+            entries << kMoreEntries.arg(read.more);
+        // The dialog may be gone by now; QPointer tells on the GUI thread.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, load, entries = std::move(entries)] {
+                if (self)
+                    self->showList(load, entries);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void CUndeletedFilesDlg::showList(quint64 load, const QStringList& entries) {
+    if (load != m_nLoad)
+        return; // an older read, overtaken by a newer one
     m_listBox->addItems(entries);
+    m_bLoading = false;
+    emit listLoaded();
 }
 
 // The owner is the notification in the screen's corner: centring on it alone would

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 class QListWidget;
 class QPushButton;
@@ -21,17 +22,27 @@ public:
     const QString& listPath() const { return m_strListPath; }
 
     QListWidget* listBox() const { return m_listBox; }
+    // Until the list read at the last show is in the list box.
+    bool isLoading() const { return m_bLoading; }
+
+    static const QString kMoreEntries;
+
+signals:
+    void listLoaded();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void loadList();
+    void showList(quint64 load, const QStringList& entries);
     void centreOnOwner();
 
     QListWidget* m_listBox = nullptr;
     QString m_strListPath;
     QPushButton* m_okButton = nullptr;
+    quint64 m_nLoad = 0;
+    bool m_bLoading = false;
 };
 
 } // namespace MW

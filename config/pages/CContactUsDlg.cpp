@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTextCursor>
 
@@ -139,9 +140,10 @@ void CContactUsDlg::limitText() {
 }
 
 void CContactUsDlg::OnSend() {
+    // One request at a time: "Send" stays disabled until the answer is shown.
+    if (m_bSending)
+        return;
     m_sendButton->setEnabled(false);
-    // The request blocks the event loop: paint the disabled button now.
-    m_sendButton->repaint();
 
     // The members hold the trimmed values; the edits keep what was typed.
     m_strName = m_nameEdit->text().trimmed();
@@ -149,7 +151,31 @@ void CContactUsDlg::OnSend() {
     m_strText = m_textEdit->toPlainText().trimmed();
 
     m_sender.setProxy(m_strProxyServer, m_nProxyPort);
-    const ContactSender::Outcome outcome = m_sender.send(m_strName, m_strEmail, m_strText);
+    ContactSender::Request request;
+    if (const std::optional<ContactSender::Outcome> refused =
+            m_sender.prepare(m_strName, m_strEmail, m_strText, request)) {
+        showOutcome(*refused);
+        return;
+    }
+    // The request may take minutes (a silent server is given up only after the
+    // HTTP client's bounds): the window, the tray and the bus events stay live.
+    m_bSending = true;
+    QPointer<CContactUsDlg> self(this);
+    ContactSender::postInBackground(std::move(request),
+                                    [self](const ContactSender::Outcome& outcome) {
+                                        if (self)
+                                            self->onSendEnded(outcome);
+                                    });
+}
+
+void CContactUsDlg::onSendEnded(const ContactSender::Outcome& outcome) {
+    m_bSending = false;
+    m_sender.finish(outcome);
+    showOutcome(outcome);
+    emit sendEnded();
+}
+
+void CContactUsDlg::showOutcome(const ContactSender::Outcome& outcome) {
     switch (outcome.result) {
     case ContactSender::Result::MissingField:
         Messages::warning(this, kMissingFields);
@@ -163,6 +189,7 @@ void CContactUsDlg::OnSend() {
         Messages::show(this, QMessageBox::Information, kSent, kSent);
         break;
     case ContactSender::Result::NetworkFailure:
+    case ContactSender::Result::NotAccepted:
         Messages::error(this, kCannotSend + kErrorCode.arg(outcome.errorCode));
         break;
     case ContactSender::Result::OtherFailure:

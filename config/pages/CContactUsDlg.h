@@ -35,8 +35,11 @@ public:
     void SetValues(const Client::SSettingsValues& values);
     bool SetValue(Client::EProperty property, const Client::SSettingsValues& values);
 
-    // The "Send" command; public so that tests can run it without a click.
+    // The "Send" command; public so that tests can run it without a click. The
+    // request runs on a thread of its own; its answer comes back through the
+    // event loop (sendEnded).
     void OnSend();
+    bool isSending() const { return m_bSending; }
 
     QString proxyServer() const { return m_strProxyServer; }
     int proxyPort() const { return m_nProxyPort; }
@@ -56,7 +59,13 @@ public:
 
     static constexpr int kMaxTextLength = 400;
 
+signals:
+    // A request started by OnSend has ended and its answer was shown.
+    void sendEnded();
+
 private:
+    void onSendEnded(const ContactSender::Outcome& outcome);
+    void showOutcome(const ContactSender::Outcome& outcome);
     void layoutControls();
     void limitText();
 
@@ -65,6 +74,7 @@ private:
     QString m_strText;
     QString m_strProxyServer;
     int m_nProxyPort = 0;
+    bool m_bSending = false;
 
     QLabel* m_banner = nullptr;
     QLabel* m_callLabel = nullptr;

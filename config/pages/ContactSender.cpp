@@ -6,9 +6,12 @@
 #include "QtValues.h"
 #include "SupportMessage.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QSettings>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #ifndef MW_SUPPORT_HOST
 #error "MW_SUPPORT_HOST is set by contact.cmake"
@@ -93,39 +96,87 @@ void ContactSender::recordSent() const {
     settings->sync();
 }
 
-void ContactSender::post(const Client::SSupportMessage& message) const {
-    const SupportServer server = supportServer();
-    MW::Common::CTlsOptions tls;
-    tls.caFile = server.caFile.toStdString();
-    MW::Common::CHttpsClient client(kUserAgent, server.host.toStdU16String(), kMethod,
-                                    m_strProxyServer.toStdU16String(), m_nProxyPort, server.port,
-                                    false, tls);
-
-    // One text parameter: it does the conversion to UTF-8, the set adds nothing.
-    CSimplePostParametersSet<'&'> parameters;
-    parameters.Add(std::make_shared<CSimpleTextParameter>(
-        QString::fromStdString(Client::RequestBody(message)).toStdU16String()));
-    client.SendRequest(kPath, &parameters, u"");
+void ContactSender::setLimits(const Cxx::Network::Http::HttpClient::CTransferLimits& limits) {
+    m_limits = limits;
 }
 
-ContactSender::Outcome ContactSender::send(const QString& name, const QString& email,
-                                           const QString& text) {
-    const Client::SSupportMessage trimmed =
+std::optional<ContactSender::Outcome> ContactSender::prepare(const QString& name,
+                                                             const QString& email,
+                                                             const QString& text,
+                                                             Request& request) const {
+    request.message =
         Client::TrimmedMessage(Link::toUtf8(name), Link::toUtf8(email), Link::toUtf8(text));
-    if (!Client::IsComplete(trimmed))
-        return {Result::MissingField, 0, {}};
+    if (!Client::IsComplete(request.message))
+        return Outcome{Result::MissingField, 0, {}};
     if (sentToday())
-        return {Result::AlreadySentToday, 0, {}};
+        return Outcome{Result::AlreadySentToday, 0, {}};
+    request.server = supportServer();
+    request.proxyServer = m_strProxyServer;
+    request.proxyPort = m_nProxyPort;
+    request.limits = m_limits;
+    return std::nullopt;
+}
 
+ContactSender::Outcome ContactSender::post(const Request& request) {
     try {
-        post(trimmed);
+        MW::Common::CTlsOptions tls;
+        tls.caFile = request.server.caFile.toStdString();
+        MW::Common::CHttpsClient client(kUserAgent, request.server.host.toStdU16String(), kMethod,
+                                        request.proxyServer.toStdU16String(), request.proxyPort,
+                                        request.server.port, false, tls);
+        client.SetLimits(request.limits);
+
+        // One text parameter: it does the conversion to UTF-8, the set adds nothing.
+        CSimplePostParametersSet<'&'> parameters;
+        parameters.Add(std::make_shared<CSimpleTextParameter>(
+            QString::fromStdString(Client::RequestBody(request.message)).toStdU16String()));
+        client.SendRequest(kPath, &parameters, u"");
+        const long status = client.LastStatus();
+        if (!Client::Delivered(status))
+            return {Result::NotAccepted, static_cast<std::int32_t>(status),
+                    "the support server answered with status " + std::to_string(status)};
     } catch (const CNetworkException& failure) {
         return {Result::NetworkFailure, failure.GetErrorCode(), failure.what()};
     } catch (const std::exception& failure) {
         return {Result::OtherFailure, 0, failure.what()};
     }
-    recordSent();
     return {Result::Sent, 0, {}};
+}
+
+void ContactSender::finish(const Outcome& outcome) const {
+    if (outcome.result == Result::Sent)
+        recordSent();
+}
+
+ContactSender::Outcome ContactSender::send(const QString& name, const QString& email,
+                                           const QString& text) {
+    Request request;
+    if (const std::optional<Outcome> refused = prepare(name, email, text, request))
+        return *refused;
+    const Outcome outcome = post(request);
+    finish(outcome);
+    return outcome;
+}
+
+namespace {
+std::atomic<int> g_inFlight{0};
+} // namespace
+
+void ContactSender::postInBackground(Request request, std::function<void(const Outcome&)> done) {
+    ++g_inFlight;
+    std::thread([request = std::move(request), done = std::move(done)]() mutable {
+        const Outcome outcome = post(request);
+        // The application outlives this hand-over: main does not return (and so
+        // does not destroy it) while a request is in flight.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [done = std::move(done), outcome] { done(outcome); },
+            Qt::QueuedConnection);
+        --g_inFlight;
+    }).detach();
+}
+
+int ContactSender::requestsInFlight() {
+    return g_inFlight.load();
 }
 
 } // namespace MW

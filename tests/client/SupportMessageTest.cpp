@@ -52,3 +52,18 @@ TEST(SupportMessage, OnlyA2xxResponseCountsAsSent) {
 
 } // namespace
 } // namespace MW::Client
+
+namespace MW::Client {
+namespace {
+
+// A reply outside 2xx (an error page, a redirect to a captive portal) is no
+// delivery, whatever its body says.
+TEST(SupportMessage, OnlyA2xxStatusIsADelivery) {
+    for (const long status : {200L, 201L, 204L, 299L})
+        EXPECT_TRUE(Delivered(status)) << status;
+    for (const long status : {0L, 100L, 199L, 300L, 302L, 404L, 407L, 500L, 503L, -200L})
+        EXPECT_FALSE(Delivered(status)) << status;
+}
+
+} // namespace
+} // namespace MW::Client

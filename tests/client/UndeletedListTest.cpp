@@ -40,7 +40,7 @@ TEST(UndeletedList, SortedAsTheCharactersFoldWithTiesByTheExactText) {
                        "/d/\xc3\xa9t\xc3\xa9", "/d/\xc2\xb5m"}));
 }
 
-TEST(UndeletedList, LongLinesStayWhole) {
+TEST(UndeletedList, LinesUpToPathMaxStayWhole) {
     MW::Test::TempDir dir;
     const std::string file = dir / "undeleted.tmp";
     const std::string longPath = "/d/" + std::string(4093, 'x');
@@ -69,6 +69,49 @@ TEST(UndeletedList, AFolderNamedOutsideAsciiIsFound) {
     const std::string file = folder + MW::Test::kSeparator + "undeleted.tmp";
     MW::Test::writeFile(file, "/d/x.bak\n");
     EXPECT_EQ(ReadUndeletedList(file), Entries{"/d/x.bak"});
+}
+
+// A line past PATH_MAX (one of megabytes, across many reads) is cut there, its
+// CR LF still recognised, and the lines after it are read as they are.
+TEST(UndeletedList, LongerLinesAreCutAtPathMax) {
+    MW::Test::TempDir dir;
+    const std::string file = dir / "undeleted.tmp";
+    const std::size_t max = kMaxUndeletedLineBytes;
+    MW::Test::writeFile(file, std::string(10 * 1024 * 1024, 'a') + "\r\n" +
+                                  std::string(max, 'b') + "\r\n" + std::string(max + 1, 'c') +
+                                  "\r\n" + std::string(max - 1, 'd') + "\r\r\n/e.bak");
+    std::vector<std::string> lines;
+    EXPECT_TRUE(ForEachUndeletedLine(file, [&](std::string_view l) { lines.emplace_back(l); }));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], std::string(max, 'a'));
+    EXPECT_EQ(lines[1], std::string(max, 'b'));
+    EXPECT_EQ(lines[2], std::string(max, 'c'));
+    EXPECT_EQ(lines[3], std::string(max - 1, 'd') + "\r"); // an inner CR stays
+    EXPECT_EQ(lines[4], "/e.bak");
+    EXPECT_FALSE(ForEachUndeletedLine(dir / "absent.tmp", [](std::string_view) {}));
+}
+
+// Only the entries that sort first are kept; the others are counted, so that
+// the dialog can say how many it leaves out.
+TEST(UndeletedList, ABoundedReadKeepsTheFirstInSortOrderAndCountsTheRest) {
+    MW::Test::TempDir dir;
+    const std::string file = dir / "undeleted.tmp";
+    std::string text;
+    for (int i = 9; i >= 0; --i)
+        text += "/d/" + std::to_string((i * 7) % 10) + (i % 2 ? ".BAK\n" : ".bak\r\n") + "\n";
+    text += "/d/\xc4.bak\n"; // sorts after the digits, as \xe4 does
+    MW::Test::writeFile(file, text);
+
+    const SUndeletedEntries three = ReadUndeletedEntries(file, 3);
+    EXPECT_EQ(three.entries, (Entries{"/d/0.bak", "/d/1.BAK", "/d/2.bak"}));
+    EXPECT_EQ(three.more, 8u);
+    const SUndeletedEntries all = ReadUndeletedEntries(file);
+    EXPECT_EQ(all.entries, ReadUndeletedList(file));
+    EXPECT_EQ(all.more, 0u);
+    EXPECT_EQ(all.entries.back(), "/d/\xc3\x84.bak");
+    const SUndeletedEntries none = ReadUndeletedEntries(file, 0);
+    EXPECT_TRUE(none.entries.empty());
+    EXPECT_EQ(none.more, 11u);
 }
 
 } // namespace

@@ -169,6 +169,13 @@ TEST_F(CtlTest, UndeletedListsWhatTheLastScanLeft) {
     EXPECT_EQ(doc["files"].toArray().size(), 2);
     EXPECT_EQ(doc["files"].toArray()[1], QString::fromUtf8("/srv/caf\xc3\xa9.dwl"));
 
+    // A line past PATH_MAX is cut there; the lines after it are whole.
+    writeFile(state + "/undeleted.tmp",
+              "/srv/" + std::string(1024 * 1024, 'l') + "\r\n/srv/after.bak\r\n");
+    r = ctl({"undeleted"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "/srv/" + std::string(4091, 'l') + "\n/srv/after.bak\n");
+
     ::unlink((state + "/undeleted.tmp").c_str());
     r = ctl({"undeleted"});
     EXPECT_EQ(r.status, 0) << r.err;

@@ -10,6 +10,7 @@
 #include "SetArguments.h"
 #include "TempDir.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -140,6 +141,30 @@ TEST(CtlPreviewFile, LinesAreSplitAtTheFirstTwoTabsOnly) {
     EXPECT_EQ(entries[2].size, 18446744073709551615ULL);
     EXPECT_EQ(entries[2].path, "/a/\\x0a.dwl");
     EXPECT_EQ(malformed, 2);
+}
+
+// Read a line at a time, a preview file gives what the whole-file parse gives;
+// a line past the bound is skipped whole (counted), and the lines after it
+// still come; a second pass starts again from the top.
+TEST(CtlPreviewFile, AStreamedReadMatchesTheWholeOneAndSkipsOverlongLines) {
+    const QByteArray content = "delete\t10\t/a/x.bak\n"
+                               "delete\t5\t/a/" + QByteArray(kMaxPreviewLineBytes, 'z') + "\n"
+                               "garbage line\n"
+                               "in-use\t7\t/a/last.dwl";
+    QBuffer buffer;
+    buffer.setData(content);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    for (int pass = 0; pass < 2; ++pass) {
+        QList<SPreviewEntry> entries;
+        int malformed = -1;
+        ASSERT_TRUE(forEachPreviewEntry(
+            buffer, [&](const SPreviewEntry& e) { entries.append(e); }, &malformed));
+        ASSERT_EQ(entries.size(), 2);
+        EXPECT_EQ(entries[0].path, "/a/x.bak");
+        EXPECT_EQ(entries[1].action, "in-use");
+        EXPECT_EQ(entries[1].path, "/a/last.dwl");
+        EXPECT_EQ(malformed, 2);
+    }
 }
 
 TEST(CtlCompletion, CompletesCommandsOptionsNamesAndValues) {

@@ -54,6 +54,11 @@ void ContactFixture::useSupportServer(std::uint16_t port) {
     settings.setValue(QStringLiteral("Support/CaFile"), QString::fromStdString(server.caFile()));
 }
 
+void ContactFixture::useSupportServer(const HttpsTestServer& other) {
+    useSupportServer(other.port());
+    userSettings().setValue(QStringLiteral("Support/CaFile"), QString::fromStdString(other.caFile()));
+}
+
 void ContactFixture::setEnv(const char* name, const char* value) {
     if (m_savedEnv.find(name) == m_savedEnv.end()) {
         const char* old = std::getenv(name);

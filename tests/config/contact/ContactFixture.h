@@ -25,6 +25,8 @@ protected:
     static void storeDay(const QVariant& value);
     // Points the Support group at `port` on 127.0.0.1, trusting the server's certificate.
     void useSupportServer(std::uint16_t port);
+    // Points it at another test server, trusting that one's certificate.
+    void useSupportServer(const HttpsTestServer& other);
     // Sets (or with nullptr unsets) an environment variable until the test ends.
     void setEnv(const char* name, const char* value);
 

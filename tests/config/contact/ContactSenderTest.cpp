@@ -29,6 +29,24 @@ TEST_F(ContactSenderTest, BlankFieldsAreEmptyAndNothingIsSent) {
     EXPECT_FALSE(storedDay().isValid());
 }
 
+// Only a 2xx answer is a delivery; any other status is the failure, with the
+// status as its code, and leaves the day's message unused.
+TEST_F(ContactSenderTest, AnAnswerOutside2xxIsNotSentAndRecordsNoDay) {
+    for (const char* status : {"500", "302"}) {
+        MW::Test::HttpsTestServer::Options options;
+        options.answerAs = std::string("/status/") + status;
+        MW::Test::HttpsTestServer refusing(options);
+        useSupportServer(refusing);
+        const ContactSender::Outcome outcome = sender.send("Ann", "ann@example.org", "Hi");
+        EXPECT_EQ(outcome.result, Result::NotAccepted) << status;
+        EXPECT_EQ(outcome.errorCode, std::stoi(status));
+        EXPECT_FALSE(storedDay().isValid()) << status;
+    }
+    useSupportServer(server.port());
+    EXPECT_EQ(sender.send("Ann", "ann@example.org", "Hi").result, Result::Sent);
+    EXPECT_EQ(storedDay().toInt(), 45);
+}
+
 TEST_F(ContactSenderTest, TwoLetterValuesGiveExactlyTheTemplate) {
     ASSERT_EQ(sender.send("ab", "cd", "ef").result, Result::Sent);
     const auto requests = server.requests();

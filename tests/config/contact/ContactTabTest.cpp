@@ -2,6 +2,7 @@
 #include "ContactFixture.h"
 #include "MessageBoxes.h"
 #include "QtPrint.h"
+#include "Spin.h"
 #include "Screenshots.h"
 
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace MW {
@@ -36,7 +38,8 @@ protected:
     MW::Test::AnsweredBox sendAndAnswer() {
         auto box = MW::Test::answerNextMessageBox();
         QTest::mouseClick(page.sendButton(), Qt::LeftButton);
-        EXPECT_TRUE(box->answered);
+        // The request runs off the GUI thread: its answer comes through the loop.
+        EXPECT_TRUE(MW::Test::spinUntil([&] { return box->answered; }, 60000));
         EXPECT_TRUE(page.sendButton()->isEnabled());
         return *box;
     }
@@ -111,6 +114,69 @@ TEST_F(ContactTabTest, ProxyPairGoesToTheRequest) {
     EXPECT_EQ(sendAndAnswer().caption, CContactUsDlg::kSent);
     EXPECT_TRUE(proxy.sawConnectTo(server.port())) << proxy.log();
 }
+
+// A support server that answers outside 2xx did not take the message: the
+// failure box with the status as its code, the text kept, the day not used up.
+TEST_F(ContactTabTest, AnErrorStatusIsAFailureWithTheStatusAsItsCode) {
+    MW::Test::HttpsTestServer::Options options;
+    options.answerAs = "/status/404";
+    MW::Test::HttpsTestServer refusing(options);
+    useSupportServer(refusing);
+    fill("Ann", "ann@example.org", "Hello");
+    const MW::Test::AnsweredBox box = sendAndAnswer();
+    EXPECT_EQ(box.caption, "Error!");
+    EXPECT_TRUE(box.text.startsWith(CContactUsDlg::kCannotSend)) << box.text;
+    EXPECT_TRUE(box.text.endsWith(" Error code: 404")) << box.text;
+    EXPECT_EQ(refusing.requestCount(), 1u);
+    EXPECT_EQ(page.textEdit()->toPlainText(), "Hello");
+    EXPECT_FALSE(storedDay().isValid());
+}
+
+class ContactTabHangingServerTest : public ContactTabTest,
+                                    public ::testing::WithParamInterface<const char*> {};
+
+// A server that takes the connection and then stays silent, or sends its
+// headers a byte at a time: the window stays live while the request waits,
+// "Send" stays disabled (a second click sends nothing), and the HTTP client's
+// bounds (shortened here) end the request with the failure box.
+TEST_P(ContactTabHangingServerTest, TheWindowStaysLiveAndTheBoundsEndTheRequest) {
+    MW::Test::HttpsTestServer::Options options;
+    options.answerAs = GetParam();
+    MW::Test::HttpsTestServer hanging(options);
+    useSupportServer(hanging);
+    Cxx::Network::Http::HttpClient::CTransferLimits limits;
+    limits.stall = std::chrono::seconds(2);
+    limits.total = std::chrono::seconds(4);
+    page.contactSender().setLimits(limits);
+    fill("Ann", "ann@example.org", "Hello");
+
+    auto box = MW::Test::answerNextMessageBox();
+    QTest::mouseClick(page.sendButton(), Qt::LeftButton);
+    EXPECT_TRUE(page.isSending());
+    EXPECT_FALSE(page.sendButton()->isEnabled());
+    ASSERT_TRUE(hanging.waitForRequests(1));
+
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(50);
+    MW::Test::spinFor(500);
+    EXPECT_GE(ticks, 3) << "the event loop ran while the request waited";
+    page.OnSend();
+    EXPECT_FALSE(page.sendButton()->isEnabled());
+
+    ASSERT_TRUE(MW::Test::spinUntil([&] { return box->answered; }, 60000));
+    EXPECT_EQ(box->caption, "Error!");
+    EXPECT_TRUE(box->text.startsWith(CContactUsDlg::kCannotSend + " Error code: ")) << box->text;
+    EXPECT_TRUE(page.sendButton()->isEnabled());
+    EXPECT_FALSE(page.isSending());
+    EXPECT_EQ(hanging.requestCount(), 1u) << "the second click sent nothing";
+    EXPECT_EQ(page.textEdit()->toPlainText(), "Hello");
+    EXPECT_FALSE(storedDay().isValid());
+}
+
+INSTANTIATE_TEST_SUITE_P(SilentOrTrickling, ContactTabHangingServerTest,
+                         ::testing::Values("/silent", "/tricklehead/400"));
 
 TEST_F(ContactTabTest, TextHoldsAtMost400Characters) {
     page.textEdit()->setPlainText(QString(390, 'a'));

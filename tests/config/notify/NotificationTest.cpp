@@ -3,7 +3,9 @@
 #include "ModalDialogs.h"
 #include "QtPrint.h"
 #include "Screenshots.h"
+#include "Spin.h"
 #include "TempDir.h"
+#include "UndeletedList.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -32,6 +34,8 @@ bool clickAndReadList(CTrayNotificationDlg& notification, Qt::MouseButton button
     bool opened = false;
     MW::Test::whenModal<CUndeletedFilesDlg>([&](CUndeletedFilesDlg* dialog) {
         opened = true;
+        // The list is read off the GUI thread and comes a moment after the dialog.
+        EXPECT_TRUE(MW::Test::spinUntil([dialog] { return !dialog->isLoading(); }));
         if (entries != nullptr)
             *entries = entriesOf(dialog->listBox());
         if (screenshot != nullptr)
@@ -170,8 +174,11 @@ TEST(UndeletedFilesDialog, WidestPathScrollsIntoView) {
     dialog.setListPath(QString::fromStdString(file));
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(MW::Test::spinUntil([&] { return !dialog.isLoading(); }));
     QListWidget* list = dialog.listBox();
     ASSERT_EQ(list->count(), 2);
+    // The entries are laid out in batches between events.
+    MW::Test::spinUntil([&] { return list->horizontalScrollBar()->isVisible(); }, 5000);
     EXPECT_EQ(list->item(1)->text().size(), 300);
 
     QScrollBar* bar = list->horizontalScrollBar();
@@ -184,6 +191,36 @@ TEST(UndeletedFilesDialog, WidestPathScrollsIntoView) {
     const QRect itemRect = list->visualItemRect(list->item(1));
     EXPECT_LE(itemRect.left() + textWidth, list->viewport()->width());
     MW::Test::saveScreenshot(&dialog, QStringLiteral("undeleted_list_scrolled"));
+}
+
+// A list longer than the dialog shows: the entries that sort first, then one
+// entry saying how many more there are.
+TEST(UndeletedFilesDialog, ALongListShowsTheFirstEntriesAndCountsTheRest) {
+    MW::Test::TempDir dir;
+    const std::string file = dir / "undeleted.tmp";
+    const int total = static_cast<int>(Client::kMaxUndeletedEntries) + 5;
+    std::string text;
+    for (int i = total - 1; i >= 0; --i)
+        text += "/d/" + std::to_string(1000000 + i) + ".bak\n";
+    MW::Test::writeFile(file, text);
+
+    CUndeletedFilesDlg dialog;
+    dialog.setListPath(QString::fromStdString(file));
+    dialog.show();
+    EXPECT_TRUE(dialog.isLoading());
+    ASSERT_TRUE(MW::Test::spinUntil([&] { return !dialog.isLoading(); }));
+    const QListWidget* list = dialog.listBox();
+    ASSERT_EQ(list->count(), static_cast<int>(Client::kMaxUndeletedEntries) + 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("/d/1000000.bak"));
+    EXPECT_EQ(list->item(list->count() - 2)->text(),
+              QStringLiteral("/d/%1.bak").arg(1000000 + Client::kMaxUndeletedEntries - 1));
+    EXPECT_EQ(list->item(list->count() - 1)->text(), QString::fromUtf8("\u2026 and 5 more"));
+    // Laid out in batches between events: the last entry gets its place soon.
+    QListWidgetItem* last = list->item(list->count() - 1);
+    EXPECT_TRUE(MW::Test::spinUntil([&] { return !list->visualItemRect(last).isEmpty(); }, 20000));
+    dialog.listBox()->scrollToBottom();
+    MW::Test::spinFor(100);
+    MW::Test::saveScreenshot(&dialog, QStringLiteral("undeleted_list_more"));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "QtPrint.h"
 #include "Screenshots.h"
 #include "ServiceEnvironment.h"
+#include "Spin.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -85,6 +86,7 @@ TEST_F(ScanNotificationTest, ReadOnlyAndInUseFilesAreAnnouncedAndListed) {
 
     QStringList entries;
     whenModal<CUndeletedFilesDlg>([&](CUndeletedFilesDlg* list) {
+        EXPECT_TRUE(spinUntil([list] { return !list->isLoading(); }));
         for (int row = 0; row < list->listBox()->count(); ++row)
             entries.append(list->listBox()->item(row)->text());
         saveScreenshot(list, QStringLiteral("scan_undeleted_list"));

@@ -162,6 +162,10 @@ HttpsTestServer::HttpsTestServer(const Options& options)
         argv.emplace_back("--refusing-proxy");
     if (options.endlessRefusal)
         argv.emplace_back("--endless-refusal");
+    if (!options.answerAs.empty()) {
+        argv.emplace_back("--answer-as");
+        argv.push_back(options.answerAs);
+    }
     m_process = std::make_unique<Child>(argv);
     const bool started =
         waitUntil([&] { return exists(portFile) || !running(*m_process); }, 30) && exists(portFile);

@@ -74,6 +74,9 @@ public:
         bool refusingProxy = false;
         // With refusingProxy: the 407 carries a chunked body that never ends.
         bool endlessRefusal = false;
+        // Answers every request as if it asked for this path (such as "/silent"):
+        // for clients whose path is fixed. Requests are recorded with their own path.
+        std::string answerAs;
     };
 
     HttpsTestServer();

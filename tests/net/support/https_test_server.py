@@ -175,7 +175,8 @@ class Handler(BaseHTTPRequestHandler):
                 return
             self.reply(407, b"", [("Proxy-Authenticate", 'Basic realm="%s"' % REALM)])
             return
-        path = self.path.split("?")[0]
+        # --answer-as: a client with a fixed path still gets the mode under test.
+        path = self.server.answer_as or self.path.split("?")[0]
         if path == "/close":
             self.close_connection = True
             self.connection.shutdown(socket.SHUT_RDWR)
@@ -302,6 +303,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--refusing-proxy", action="store_true")
     parser.add_argument("--endless-refusal", action="store_true")
+    parser.add_argument("--answer-as", default="")
     args = parser.parse_args()
 
     server = Server(("127.0.0.1", args.port), Handler)
@@ -314,6 +316,7 @@ def main():
     server.nonces = set()
     server.refusing_proxy = args.refusing_proxy
     server.endless_refusal = args.endless_refusal
+    server.answer_as = args.answer_as
     with open(args.port_file + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
     os.rename(args.port_file + ".tmp", args.port_file)
