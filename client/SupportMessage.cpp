@@ -36,8 +36,4 @@ bool SentOn(std::string_view storedDay, int today) {
     return day >= 1 && day <= 366 && day == today;
 }
 
-bool CountsAsSent(long status) {
-    return status >= 200 && status <= 299;
-}
-
 } // namespace MW::Client

@@ -33,9 +33,4 @@ bool Delivered(long httpStatus);
 // today does; anything else stored (another day, text, nothing) lets it go.
 bool SentOn(std::string_view storedDay, int today);
 
-// Whether a response with this status means the message was taken: only a 2xx
-// does; an error page (a proxy's or the server's own) is no delivery, and the
-// day stays free for another attempt.
-bool CountsAsSent(long status);
-
 } // namespace MW::Client

@@ -103,7 +103,7 @@ void CContactUsDlg::Send() {
             recordSent(today);
         } else {
             std::wstring text = failed;
-            if (outcome.networkError)
+            if (outcome.hasErrorCode)
                 text += L" Error code: " + std::to_wstring(outcome.errorCode);
             ShowMessage(m_hWnd, text, L"Error!", MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
         }

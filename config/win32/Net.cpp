@@ -31,8 +31,11 @@ SPostOutcome PostSupportMessage(const Client::SSupportMessage& message,
             std::make_shared<CSimpleTextParameter>(Common::utf8ToUtf16(Client::RequestBody(message))));
         // "ContuctUs" is the support server's own path: kept on purpose.
         client.SendRequest(u"/Api/ContuctUs", &parameters, u"");
-        if (!Client::CountsAsSent(client.LastStatus()))
-            return {false, false, 0, "status " + std::to_string(client.LastStatus())};
+        // A reply outside 2xx is a failure that names its status as the error code.
+        const long status = client.LastStatus();
+        if (!Client::Delivered(status))
+            return {false, true, static_cast<int>(status),
+                    "the support server answered with status " + std::to_string(status)};
     } catch (const CNetworkException& failure) {
         return {false, true, failure.GetErrorCode(), failure.what()};
     } catch (const std::exception& failure) {

@@ -11,7 +11,9 @@ namespace MW::Win {
 
 struct SPostOutcome {
     bool sent = false;
-    bool networkError = false; // the client failed; errorCode is its code
+    // The client failed (errorCode: its code) or the server answered outside 2xx
+    // (errorCode: the status); the message box names the code.
+    bool hasErrorCode = false;
     int errorCode = 0;
     std::string detail;
 };

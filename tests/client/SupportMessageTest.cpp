@@ -41,15 +41,6 @@ TEST(SupportMessage, OnlyAWholeNumberNamingTodayBlocks) {
     EXPECT_FALSE(SentOn("99999999999999999999", 45));
 }
 
-TEST(SupportMessage, OnlyA2xxResponseCountsAsSent) {
-    EXPECT_TRUE(CountsAsSent(200));
-    EXPECT_TRUE(CountsAsSent(204));
-    EXPECT_TRUE(CountsAsSent(299));
-    // An error page, a redirect, a proxy's refusal or no status at all.
-    for (const long status : {0L, 199L, 301L, 404L, 407L, 500L, 503L})
-        EXPECT_FALSE(CountsAsSent(status)) << status;
-}
-
 } // namespace
 } // namespace MW::Client
 
