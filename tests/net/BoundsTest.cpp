@@ -6,12 +6,8 @@
 #include "NetTestCommon.h"
 #include "NetTestServers.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace MW::Test {
 namespace {
@@ -79,20 +75,13 @@ TEST_F(NetBounds, SilenceThroughAProxyOrFromTheProxyItselfEnds) {
 
     // A proxy that takes the connection and never answers CONNECT: the request
     // never left, and the connect bound ends the wait.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 4), 0); // never accepted: the kernel completes the handshake
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    CHttpsClient silent(u"Morrowick", u"127.0.0.1", u"GET", u"127.0.0.1", ntohs(address.sin_port),
-                        server.port(), true, MW::Common::CTlsOptions{false, server.caFile()});
-    silent.SetLimits(limits);
-    std::tie(failure, took) = timed([&] { silent.SendRequest(u"/", nullptr, u""); });
-    ::close(listener);
+    {
+        const SilentListener listener;
+        CHttpsClient silent(u"Morrowick", u"127.0.0.1", u"GET", u"127.0.0.1", listener.port(),
+                            server.port(), true, MW::Common::CTlsOptions{false, server.caFile()});
+        silent.SetLimits(limits);
+        std::tie(failure, took) = timed([&] { silent.SendRequest(u"/", nullptr, u""); });
+    }
     EXPECT_EQ(failure, "Can't send request to the server.");
     EXPECT_LT(took, limits.total);
     EXPECT_EQ(server.requestCount(), 1u); // the tunnelled one only

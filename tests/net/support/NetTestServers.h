@@ -18,7 +18,8 @@
 //  - TinyProxy: tinyproxy on a free loopback port, optionally with BasicAuth; its log
 //    shows every CONNECT it handled.
 // Both stop (SIGTERM) and remove their files when destroyed. Constructors throw
-// std::runtime_error when the program cannot be started.
+// std::runtime_error when the program cannot be started. A Windows test under Wine
+// starts the same Linux programs (Process.h) and reaches them on 127.0.0.1.
 
 #include "Process.h"
 #include "TempDir.h"
@@ -60,6 +61,21 @@ struct RecordedRequest {
     // The first value of a header (name compared without case), empty when absent.
     std::string header(std::string_view name) const;
     bool hasHeader(std::string_view name) const;
+};
+
+// A loopback port with a listener that never accepts: the kernel completes each TCP
+// handshake, then nothing answers (a proxy that hangs before its first byte).
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    std::uint16_t port() const { return m_port; }
+
+private:
+    std::uintptr_t m_socket = 0;
+    std::uint16_t m_port = 0;
 };
 
 class HttpsTestServer {
