@@ -53,6 +53,10 @@ int waitFor(int pid, int timeoutSeconds) {
 
 } // namespace
 
+bool underWine() {
+    return false;
+}
+
 std::string unixPath(const std::string& path) {
     return path;
 }

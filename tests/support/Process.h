@@ -23,6 +23,9 @@ CommandResult runCommand(const std::vector<std::string>& argv, const Env& env = 
 // Windows one, for the Linux programs a Windows test starts.
 std::string unixPath(const std::string& path);
 
+// A Windows test program running under Wine (false on Linux and on Windows itself).
+bool underWine();
+
 // A child process left running; killed (SIGTERM, then SIGKILL) on destruction.
 class Child {
 public:

@@ -105,6 +105,10 @@ int statusIn(const std::string& dir, int timeoutSeconds) {
 
 } // namespace
 
+bool underWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 std::string unixPath(const std::string& path) {
     // Through void*: FARPROC's own type says nothing of the real signature.
     static const auto convert = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(

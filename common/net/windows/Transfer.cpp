@@ -98,9 +98,16 @@ HINTERNET CTransfer::request() const {
 bool CTransfer::setBounds(std::chrono::milliseconds connect, std::chrono::milliseconds stall,
                           std::chrono::steady_clock::time_point deadline) {
     const HINTERNET handle = request();
-    if (!handle || !::WinHttpSetTimeouts(handle, clampMs(connect), clampMs(connect),
-                                         clampMs(stall), clampMs(stall)))
+    // The wait for the response headers has its own time-out; it is a silence bound
+    // as well (a server that sends nothing for that long after the request).
+    DWORD headersMs = static_cast<DWORD>(clampMs(stall));
+    if (!handle ||
+        !::WinHttpSetTimeouts(handle, clampMs(connect), clampMs(connect), clampMs(stall),
+                              clampMs(stall)) ||
+        !::WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs,
+                            sizeof headersMs))
         return false;
+    m_deadline = deadline;
     startWatch(deadline);
     return true;
 }
@@ -146,6 +153,8 @@ CTransfer::ESent CTransfer::exchange(bool withHeaders) {
 }
 
 CTransfer::ESent CTransfer::sendHeaders(bool withHeaders) {
+    if (pastDeadline())
+        return ESent::notSent; // no time left for another round of the exchange
     m_responded = false;
     m_status = 0;
     m_headers.clear();
@@ -178,33 +187,35 @@ CTransfer::ESent CTransfer::finishExchange() {
             return ESent::notSent;
         written += count;
     }
-    if (!handle || !::WinHttpReceiveResponse(handle, nullptr))
+    if (!handle || !::WinHttpReceiveResponse(handle, nullptr) || !readHeaders())
         return ESent::noResponse;
-    readHeaders();
     m_responded = true;
     return ESent::ok;
 }
 
 // The header block as the server sent it, read by the same functions as the
-// libcurl build's, so the status code has exactly three digits on both.
-void CTransfer::readHeaders() {
+// libcurl build's, so the status code has exactly three digits on both. A block
+// without its closing empty line was cut off (a WinHTTP may end the block at a
+// time-out inside it) and is no response.
+bool CTransfer::readHeaders() {
     const HINTERNET handle = request();
     DWORD size = 0;
     if (!handle)
-        return;
+        return false;
     ::WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                           WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
     if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
-        return;
+        return false;
     std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
     if (!::WinHttpQueryHeaders(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF,
                                WINHTTP_HEADER_NAME_BY_INDEX, raw.data(), &size,
                                WINHTTP_NO_HEADER_INDEX))
-        return;
+        return false;
     const std::string block = narrow(raw.data(), size / sizeof(wchar_t));
     using Network::Detail::SHeaderLine;
     std::size_t pos = 0;
     bool first = true;
+    bool ended = false;
     while (pos < block.size()) {
         auto end = block.find('\n', pos);
         end = end == std::string::npos ? block.size() : end + 1;
@@ -215,9 +226,12 @@ void CTransfer::readHeaders() {
             m_status = line.status;
         else if (line.kind == SHeaderLine::EKind::field)
             m_headers.emplace_back(line.name, line.value);
+        else if (line.kind == SHeaderLine::EKind::end && !first)
+            ended = true;
         first = false;
     }
     m_contentLength = Network::Detail::contentLength(headerValues("Content-Length"));
+    return ended;
 }
 
 std::vector<std::string> CTransfer::headerValues(std::string_view name) const {
@@ -234,15 +248,27 @@ bool CTransfer::waitForData() {
     if (m_ended || m_failed)
         return !m_failed;
     const HINTERNET handle = request();
-    m_pending.resize(kReadSize);
-    m_offset = 0;
-    DWORD count = 0;
-    if (!m_responded || !handle || !::WinHttpReadData(handle, m_pending.data(), kReadSize, &count)) {
-        m_pending.clear();
+    // Only what has arrived is read: a read of more waits until that much came, which a
+    // trickling server could stretch past every bound. The deadline is checked here as
+    // well, between reads, besides the watch.
+    DWORD ready = 0;
+    if (!m_responded || !handle || pastDeadline() ||
+        !::WinHttpQueryDataAvailable(handle, &ready)) {
         m_failed = true;
         return false;
     }
-    m_pending.resize(count);
+    DWORD count = 0;
+    if (ready > 0) {
+        m_pending.resize(std::min(ready, kReadSize));
+        m_offset = 0;
+        if (!::WinHttpReadData(handle, m_pending.data(), static_cast<DWORD>(m_pending.size()),
+                               &count)) {
+            m_pending.clear();
+            m_failed = true;
+            return false;
+        }
+        m_pending.resize(count);
+    }
     m_received += count;
     if (count == 0) {
         m_ended = true;

@@ -70,8 +70,9 @@ public:
 private:
     ESent sendHeaders(bool withHeaders);
     ESent finishExchange();
-    void readHeaders();
+    bool readHeaders();
     void startWatch(std::chrono::steady_clock::time_point deadline);
+    bool pastDeadline() const { return std::chrono::steady_clock::now() >= m_deadline; }
     void stopWatch();
 
     HINTERNET m_session = nullptr;
@@ -82,6 +83,7 @@ private:
     std::condition_variable m_wake;
     std::thread m_watch;
     bool m_stopWatch = false;
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
 
     std::wstring m_extraHeaders;
     std::string m_body;

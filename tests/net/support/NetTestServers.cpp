@@ -8,6 +8,7 @@
 #include <stdexcept>
 #ifdef _WIN32
 #include <winsock2.h>
+// inet_pton
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
@@ -59,28 +60,28 @@ void closeSocket(Socket fd) {
 using AddressLength = socklen_t;
 #endif
 
-sockaddr_in loopback(std::uint16_t port) {
+sockaddr_in loopback(std::uint16_t port, const char* host = "127.0.0.1") {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, host, &address.sin_addr);
     return address;
 }
 
-bool acceptsConnections(std::uint16_t port) {
+bool acceptsConnections(std::uint16_t port, const char* host) {
     const Socket fd = openSocket();
     if (fd == kNoSocket)
         return false;
-    sockaddr_in address = loopback(port);
+    sockaddr_in address = loopback(port, host);
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     closeSocket(fd);
     return ok;
 }
 
 // Bound to a free loopback port; `listening`: also takes connections into its backlog.
-Socket boundSocket(bool listening, std::uint16_t& port) {
+Socket boundSocket(bool listening, std::uint16_t& port, const char* host = "127.0.0.1") {
     const Socket fd = openSocket();
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = loopback(0, host);
     AddressLength length = sizeof address;
     if (fd == kNoSocket || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         (listening && ::listen(fd, 4) != 0) ||
@@ -163,7 +164,7 @@ std::uint16_t freeLoopbackPort() {
 }
 
 SilentListener::SilentListener() {
-    m_socket = static_cast<std::uintptr_t>(boundSocket(true, m_port));
+    m_socket = static_cast<std::uintptr_t>(boundSocket(true, m_port, kProxyAddress));
 }
 
 SilentListener::~SilentListener() {
@@ -211,7 +212,9 @@ HttpsTestServer::HttpsTestServer(const Options& options)
                                      "--user",
                                      options.user,
                                      "--password",
-                                     options.password};
+                                     options.password,
+                                     "--address",
+                                     options.refusingProxy ? kProxyAddress : "127.0.0.1"};
     if (options.refusingProxy)
         argv.emplace_back("--refusing-proxy");
     if (options.endlessRefusal)
@@ -261,7 +264,7 @@ void TinyProxy::start(const Options& options) {
     m_port = freeLoopbackPort();
     std::string config = "Port " + std::to_string(m_port) +
                          "\n"
-                         "Listen 127.0.0.1\n"
+                         "Listen " + std::string(kProxyAddress) + "\n"
                          "Timeout 60\n"
                          "LogFile \"" +
                          unixPath(m_dir / "tinyproxy.log") +
@@ -274,8 +277,8 @@ void TinyProxy::start(const Options& options) {
     writeFile(m_dir / "tinyproxy.conf", config);
     auto process = std::make_unique<Child>(
         std::vector<std::string>{"tinyproxy", "-d", "-c", unixPath(m_dir / "tinyproxy.conf")});
-    waitUntil([&] { return acceptsConnections(m_port) || !running(*process); }, 30);
-    if (running(*process) && acceptsConnections(m_port))
+    waitUntil([&] { return acceptsConnections(m_port, kProxyAddress) || !running(*process); }, 30);
+    if (running(*process) && acceptsConnections(m_port, kProxyAddress))
         m_process = std::move(process);
 }
 
