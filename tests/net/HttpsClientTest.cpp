@@ -159,6 +159,23 @@ TEST_F(NetHttpsClient, SelfSignedCertificateIsRefusedByDefault) {
     EXPECT_EQ(requests[1].path, "/relaxed");
 }
 
+TEST_F(NetHttpsClient, ACaFileOfAnotherServerIsRefusedBeforeTheBodyLeaves) {
+    HttpsTestServer other;
+    CTlsOptions wrongAuthority;
+    wrongAuthority.caFile = other.caFile();
+    Set set;
+    set.Add(std::make_shared<CSimpleTextParameter>(u"name=secret"));
+    EXPECT_EQ(failureOf([&] {
+                  tlsClient(server.port(), wrongAuthority)->SendRequest(u"/", &set, u"");
+              }),
+              "Can't send request to the server.");
+    // The TLS handshake ends it, or (WinHTTP) the check after the request line and
+    // headers: either way the server never sees the body.
+    for (const auto& request : server.requests())
+        EXPECT_EQ(request.body, "");
+    EXPECT_EQ(other.requestCount(), 0u);
+}
+
 #ifndef _WIN32
 // A private mount namespace over the system store: Linux only.
 TEST_F(NetHttpsClient, ACaFileReplacesTheSystemAuthorities) {

@@ -15,6 +15,7 @@ using Cxx::Network::Exception::CNetworkException;
 namespace Messages = Cxx::Network::Messages;
 using Transfer = Cxx::Network::Http::HttpClient::Detail::CTransfer;
 
+constexpr std::uint32_t kNoProxy = 1;
 constexpr std::uint32_t kNamedProxy = 3;
 // A proxy or server alternating 401 and 407 for ever must not keep the caller here.
 constexpr int kMaxAuthenticationRounds = 8;
@@ -99,6 +100,10 @@ CHttpsClient::CHttpsClient(const std::u16string& userAgent, const std::u16string
         accessType = kNamedProxy;
     } else if (!noSystemProxy) {
         Cxx::Network::Http::HttpClient::ReadSystemProxy(accessType, proxy, bypass);
+    } else {
+        // No proxy at all: the default access type would still apply the machine's
+        // WinHTTP proxy, overriding the choice made.
+        accessType = kNoProxy;
     }
     open(accessType, utf8Or(proxy, Messages::kOpenSession), utf8Or(bypass, Messages::kOpenSession));
 }
