@@ -1,5 +1,6 @@
 // The Windows build's own parts of the HTTP client: the system proxy read from WinHTTP's
-// configuration, and a CA file that cannot be used.
+// configuration (the user's browser proxy, then the machine's default), and a CA
+// file that cannot be used.
 #include "NetTestCommon.h"
 #include "NetTestServers.h"
 
@@ -13,12 +14,45 @@ namespace {
 using Cxx::Network::Http::HttpClient::ReadSystemProxy;
 using MW::Common::CHttpsClient;
 
+constexpr wchar_t kConnectionsKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+
+// The user's browser proxy as Windows stores it: DefaultConnectionSettings, a version
+// (0x46), a counter, the flags (2: a proxy), then the proxy, the bypass list and the
+// script address, each as a length and its bytes.
+void setUserProxy(const std::string& proxy, const std::string& bypass) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    std::string blob;
+    const auto dword = [&blob](std::uint32_t value) {
+        blob.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    dword(0x46);
+    dword(1);
+    dword(proxy.empty() ? 1 : 3);
+    for (const std::string& text : {proxy, bypass, std::string()}) {
+        dword(static_cast<std::uint32_t>(text.size()));
+        blob += text;
+    }
+    blob.append(32, '\0');
+    const LONG set = ::RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY,
+                                      reinterpret_cast<const BYTE*>(blob.data()),
+                                      static_cast<DWORD>(blob.size()));
+    ::RegCloseKey(key);
+    ASSERT_EQ(set, ERROR_SUCCESS);
+}
+
 // Sets the machine's default WinHTTP proxy (the prefix's registry) for one test and
 // leaves none behind. The prefix has no per-user browser proxy, so this one is the
 // system proxy.
 class NetWinHttpProxy : public NetTest {
 protected:
-    void TearDown() override { setDefaultProxy(L"", L""); }
+    void TearDown() override {
+        setDefaultProxy(L"", L"");
+        setUserProxy("", "");
+    }
 
     static void setDefaultProxy(const std::wstring& proxy, const std::wstring& bypass) {
         WINHTTP_PROXY_INFO info{};
@@ -69,6 +103,22 @@ TEST_F(NetWinHttpProxy, TheMachineDefaultCarriesRequestsUnlessSwitchedOff) {
     client(true)->SendRequest(u"/direct", nullptr, u"");
     EXPECT_EQ(proxy.connects().size(), 1u) << proxy.log();
     EXPECT_EQ(server.requestCount(), 2u);
+}
+
+TEST_F(NetWinHttpProxy, TheUsersBrowserProxyComesBeforeTheMachineDefault) {
+    TinyProxy proxy;
+    const std::string address = proxy.host() + ":" + std::to_string(proxy.port());
+    setDefaultProxy(L"machine.invalid:1", L"");
+    setUserProxy(address, "*.example;<local>");
+    std::uint32_t accessType = 0;
+    std::u16string server16;
+    std::u16string bypass;
+    ReadSystemProxy(accessType, server16, bypass);
+    EXPECT_EQ(accessType, 3u);
+    EXPECT_EQ(server16, u16(address));
+    EXPECT_EQ(bypass, u"*.example;<local>");
+    client(false)->SendRequest(u"/user", nullptr, u"");
+    EXPECT_TRUE(proxy.sawConnectTo(server.port())) << proxy.log();
 }
 
 TEST_F(NetWinHttpProxy, TheSystemBypassListIsHonoured) {
