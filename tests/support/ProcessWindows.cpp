@@ -146,7 +146,8 @@ Child::~Child() {
 }
 
 int Child::signalAndWait(int signal, int timeoutSeconds) {
-    if (m_status == -1)
+    // Only a program still running is signalled: its pid may be another's once it ended.
+    if (wait(0) == -1)
         runCommand({"kill", "-" + std::to_string(signal), std::to_string(m_pid)}, {}, 10);
     return wait(timeoutSeconds);
 }

@@ -6,7 +6,8 @@
 # has ended, "status" (its exit status, 128 + signal when killed). The program never
 # outlives 10 minutes, so a test process that dies cannot leave it running for ever.
 ctl=$1
-exec 2>>"$ctl/script.err"
+# Nothing of the test's own streams stays open here (ctest waits for every holder).
+exec </dev/null >/dev/null 2>>"$ctl/script.err"
 shift
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 timeout -k 5 600 "$@" </dev/null >"$ctl/out" 2>"$ctl/err" &
