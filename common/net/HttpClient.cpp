@@ -1,6 +1,6 @@
 #include "HttpClient.h"
 
-#include "CurlTransfer.h"
+#include "Transfer.h"
 #include "Messages.h"
 #include "ResponseHeaders.h"
 
@@ -14,7 +14,7 @@ using Exception::CNetworkException;
 
 } // namespace
 
-CHttpClient::CHttpClient() : m_transfer(std::make_unique<Detail::CCurlTransfer>()) {}
+CHttpClient::CHttpClient() : m_transfer(std::make_unique<Detail::CTransfer>()) {}
 
 CHttpClient::~CHttpClient() = default;
 

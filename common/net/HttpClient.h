@@ -13,7 +13,7 @@
 namespace Cxx::Network::Http::HttpClient {
 
 namespace Detail {
-class CCurlTransfer;
+class CTransfer;
 }
 
 class ICredentialsProvider {
@@ -77,9 +77,10 @@ public:
 protected:
     CHttpClient();
 
-    // The session (curl multi handle), the connection (its easy handle, set up with
-    // proxy, user agent, host and port) and the current request live here.
-    std::unique_ptr<Detail::CCurlTransfer> m_transfer;
+    // The session, the connection (with proxy, user agent, host and port) and the
+    // current request live here: curl's multi and easy handles on Linux, WinHTTP's
+    // three handles on Windows (linux/Transfer.h, windows/Transfer.h).
+    std::unique_ptr<Detail::CTransfer> m_transfer;
     ICredentialsProvider* m_credentialsProvider = nullptr;
     CTransferLimits m_limits;
 };

@@ -2,9 +2,12 @@
 #include "NetTestServers.h"
 
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+#ifndef _WIN32
 #include <sched.h>
 #include <sys/mount.h>
-#include <thread>
+#endif
 
 namespace MW::Test {
 namespace {
@@ -156,6 +159,25 @@ TEST_F(NetHttpsClient, SelfSignedCertificateIsRefusedByDefault) {
     EXPECT_EQ(requests[1].path, "/relaxed");
 }
 
+TEST_F(NetHttpsClient, ACaFileOfAnotherServerIsRefusedBeforeTheBodyLeaves) {
+    HttpsTestServer other;
+    CTlsOptions wrongAuthority;
+    wrongAuthority.caFile = other.caFile();
+    Set set;
+    set.Add(std::make_shared<CSimpleTextParameter>(u"name=secret"));
+    EXPECT_EQ(failureOf([&] {
+                  tlsClient(server.port(), wrongAuthority)->SendRequest(u"/", &set, u"");
+              }),
+              "Can't send request to the server.");
+    // The TLS handshake ends it, or (WinHTTP) the check after the request line and
+    // headers: either way the server never sees the body.
+    for (const auto& request : server.requests())
+        EXPECT_EQ(request.body, "");
+    EXPECT_EQ(other.requestCount(), 0u);
+}
+
+#ifndef _WIN32
+// A private mount namespace over the system store: Linux only.
 TEST_F(NetHttpsClient, ACaFileReplacesTheSystemAuthorities) {
     // The system's authorities, replaced for one thread of this test (a private mount
     // namespace over /etc/ssl/certs), trust this server; another CA file does not.
@@ -193,6 +215,7 @@ TEST_F(NetHttpsClient, ACaFileReplacesTheSystemAuthorities) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].path, "/system");
 }
+#endif
 
 TEST_F(NetHttpsClient, UnreachableServersFailWithoutHanging) {
     const std::uint16_t closed = freeLoopbackPort();
@@ -234,7 +257,15 @@ TEST_F(NetHttpsClient, ReceivingWithoutARequestFails) {
 
 TEST_F(NetHttpsClient, ServerBasicAndDigestAreSettledWithTheProvidersCredentials) {
     CountingProvider provider(u"user", u"secret");
-    for (const char16_t* path : {u"/basic/x", u"/digest/x"}) {
+#ifdef _WIN32
+    // Wine's WinHTTP has no Digest (Windows' has): Basic only under Wine.
+    const std::vector<const char16_t*> paths = {u"/basic/x"};
+    const char* lastScheme = "Basic ";
+#else
+    const std::vector<const char16_t*> paths = {u"/basic/x", u"/digest/x"};
+    const char* lastScheme = "Digest ";
+#endif
+    for (const char16_t* path : paths) {
         auto c = client();
         c->SetCredentialsProvider(&provider);
         Set set;
@@ -243,11 +274,12 @@ TEST_F(NetHttpsClient, ServerBasicAndDigestAreSettledWithTheProvidersCredentials
         EXPECT_EQ(c->LastStatus(), 200);
         EXPECT_EQ(receiveAll(*c), "OK");
     }
-    EXPECT_EQ(provider.calls, 2); // once per request
+    EXPECT_EQ(provider.calls, static_cast<int>(paths.size())); // once per request
     const auto requests = server.requests();
-    ASSERT_GE(requests.size(), 4u);
+    ASSERT_GE(requests.size(), 2 * paths.size());
     EXPECT_EQ(requests.front().header("Authorization"), ""); // first without credentials
-    EXPECT_TRUE(requests.back().header("Authorization").rfind("Digest ", 0) == 0);
+    EXPECT_TRUE(requests.back().header("Authorization").rfind(lastScheme, 0) == 0)
+        << requests.back().header("Authorization");
     EXPECT_EQ(requests.back().body, "body"); // the resend carries the same body
 }
 

@@ -53,6 +53,14 @@ int waitFor(int pid, int timeoutSeconds) {
 
 } // namespace
 
+bool underWine() {
+    return false;
+}
+
+std::string unixPath(const std::string& path) {
+    return path;
+}
+
 CommandResult runCommand(const std::vector<std::string>& argv, const Env& env, int timeoutSeconds) {
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)

@@ -19,6 +19,13 @@ struct CommandResult {
 CommandResult runCommand(const std::vector<std::string>& argv, const Env& env = {},
                          int timeoutSeconds = 60);
 
+// `path` as a Linux program sees it: itself on Linux; under Wine the Unix path of a
+// Windows one, for the Linux programs a Windows test starts.
+std::string unixPath(const std::string& path);
+
+// A Windows test program running under Wine (false on Linux and on Windows itself).
+bool underWine();
+
 // A child process left running; killed (SIGTERM, then SIGKILL) on destruction.
 class Child {
 public:
@@ -36,6 +43,9 @@ public:
 private:
     int m_pid = -1;
     int m_status = -1;
+#ifdef _WIN32
+    std::string m_dir; // where unix-child.sh reports (ProcessWindows.cpp)
+#endif
 };
 
 } // namespace MW::Test

@@ -3,14 +3,19 @@
 #include "Wait.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cctype>
-#include <dirent.h>
 #include <filesystem>
-#include <netinet/in.h>
 #include <stdexcept>
+#ifdef _WIN32
+#include <winsock2.h>
+// inet_pton
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #ifndef MW_NET_TEST_SERVER_SCRIPT
 #error "MW_NET_TEST_SERVER_SCRIPT must name https_test_server.py"
@@ -29,17 +34,68 @@ bool lowerEquals(std::string_view a, std::string_view b) {
            });
 }
 
-bool acceptsConnections(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+Socket openSocket() {
+    static const bool started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started ? ::socket(AF_INET, SOCK_STREAM, 0) : kNoSocket;
+}
+void closeSocket(Socket fd) {
+    ::closesocket(fd);
+}
+using AddressLength = int;
+#else
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+Socket openSocket() {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+void closeSocket(Socket fd) {
+    ::close(fd);
+}
+using AddressLength = socklen_t;
+#endif
+
+sockaddr_in loopback(std::uint16_t port, const char* host = "127.0.0.1") {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, host, &address.sin_addr);
+    return address;
+}
+
+bool acceptsConnections(std::uint16_t port, const char* host) {
+    const Socket fd = openSocket();
+    if (fd == kNoSocket)
+        return false;
+    sockaddr_in address = loopback(port, host);
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
+    closeSocket(fd);
     return ok;
+}
+
+// Bound to a free loopback port; `listening`: also takes connections into its backlog.
+Socket boundSocket(bool listening, std::uint16_t& port, const char* host = "127.0.0.1") {
+    const Socket fd = openSocket();
+    sockaddr_in address = loopback(0, host);
+    AddressLength length = sizeof address;
+    if (fd == kNoSocket || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        (listening && ::listen(fd, 4) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd != kNoSocket)
+            closeSocket(fd);
+        throw std::runtime_error("no free loopback port");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+std::filesystem::path fsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 // The process is still starting or running (a start failure ends it quickly).
@@ -74,13 +130,12 @@ RecordedRequest parseRecord(const std::string& head, std::string body) {
 
 std::vector<std::string> recordNames(const std::string& directory) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.size() > 5 && name.substr(name.size() - 5) == ".head")
-                names.push_back(name.substr(0, name.size() - 5));
-        }
-        ::closedir(dir);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(fsPath(directory), error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() > 5 && name.substr(name.size() - 5) == ".head")
+            names.push_back(name.substr(0, name.size() - 5));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -90,30 +145,30 @@ std::vector<std::string> recordNames(const std::string& directory) {
 
 TestCertificate makeTestCertificate(const std::string& directory, const std::string& altNames,
                                     const std::string& subject) {
-    TestCertificate certificate{directory + "/cert.pem", directory + "/key.pem"};
+    TestCertificate certificate{directory + kSeparator + "cert.pem",
+                                directory + kSeparator + "key.pem"};
     const auto result = runCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
                                     "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1", "-subj",
                                     subject, "-addext", "subjectAltName=" + altNames, "-keyout",
-                                    certificate.keyFile, "-out", certificate.certFile});
+                                    unixPath(certificate.keyFile), "-out",
+                                    unixPath(certificate.certFile)});
     if (result.status != 0)
         throw std::runtime_error("openssl req failed: " + result.err);
     return certificate;
 }
 
 std::uint16_t freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        throw std::runtime_error("no free loopback port");
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
+    std::uint16_t port = 0;
+    closeSocket(boundSocket(false, port));
+    return port;
+}
+
+SilentListener::SilentListener() {
+    m_socket = static_cast<std::uintptr_t>(boundSocket(true, m_port, kProxyAddress));
+}
+
+SilentListener::~SilentListener() {
+    closeSocket(static_cast<Socket>(m_socket));
 }
 
 std::string expectedBody(std::size_t size) {
@@ -140,24 +195,26 @@ HttpsTestServer::HttpsTestServer() : HttpsTestServer(Options{}) {}
 HttpsTestServer::HttpsTestServer(const Options& options)
     : m_certificate(makeTestCertificate(m_dir.path(), options.certificateNames)),
       m_recordDir(m_dir / "requests") {
-    std::filesystem::create_directories(m_recordDir);
+    std::filesystem::create_directories(fsPath(m_recordDir));
     const std::string portFile = m_dir / "port";
     std::vector<std::string> argv = {MW_NET_TEST_PYTHON,
                                      MW_NET_TEST_SERVER_SCRIPT,
                                      "--cert",
-                                     m_certificate.certFile,
+                                     unixPath(m_certificate.certFile),
                                      "--key",
-                                     m_certificate.keyFile,
+                                     unixPath(m_certificate.keyFile),
                                      "--record-dir",
-                                     m_recordDir,
+                                     unixPath(m_recordDir),
                                      "--port-file",
-                                     portFile,
+                                     unixPath(portFile),
                                      "--port",
                                      std::to_string(options.port),
                                      "--user",
                                      options.user,
                                      "--password",
-                                     options.password};
+                                     options.password,
+                                     "--address",
+                                     options.refusingProxy ? kProxyAddress : "127.0.0.1"};
     if (options.refusingProxy)
         argv.emplace_back("--refusing-proxy");
     if (options.endlessRefusal)
@@ -179,13 +236,13 @@ HttpsTestServer::~HttpsTestServer() = default;
 std::vector<RecordedRequest> HttpsTestServer::requests() const {
     std::vector<RecordedRequest> out;
     for (const auto& name : recordNames(m_recordDir))
-        out.push_back(parseRecord(readFile(m_recordDir + "/" + name + ".head"),
-                                  readFile(m_recordDir + "/" + name + ".body")));
+        out.push_back(parseRecord(readFile(m_recordDir + kSeparator + name + ".head"),
+                                  readFile(m_recordDir + kSeparator + name + ".body")));
     return out;
 }
 
 void HttpsTestServer::releaseHeldBodies() {
-    writeFile(m_recordDir + "/release", "");
+    writeFile(m_recordDir + kSeparator + "release", "");
 }
 
 std::size_t HttpsTestServer::requestCount() const {
@@ -211,10 +268,10 @@ void TinyProxy::start(const Options& options) {
     m_port = freeLoopbackPort();
     std::string config = "Port " + std::to_string(m_port) +
                          "\n"
-                         "Listen 127.0.0.1\n"
+                         "Listen " + std::string(kProxyAddress) + "\n"
                          "Timeout 60\n"
                          "LogFile \"" +
-                         (m_dir / "tinyproxy.log") +
+                         unixPath(m_dir / "tinyproxy.log") +
                          "\"\n"
                          "LogLevel Info\n"
                          "MaxClients 20\n"
@@ -223,9 +280,9 @@ void TinyProxy::start(const Options& options) {
         config += "BasicAuth " + options.user + " " + options.password + "\n";
     writeFile(m_dir / "tinyproxy.conf", config);
     auto process = std::make_unique<Child>(
-        std::vector<std::string>{"tinyproxy", "-d", "-c", m_dir / "tinyproxy.conf"});
-    waitUntil([&] { return acceptsConnections(m_port) || !running(*process); }, 30);
-    if (running(*process) && acceptsConnections(m_port))
+        std::vector<std::string>{"tinyproxy", "-d", "-c", unixPath(m_dir / "tinyproxy.conf")});
+    waitUntil([&] { return acceptsConnections(m_port, kProxyAddress) || !running(*process); }, 30);
+    if (running(*process) && acceptsConnections(m_port, kProxyAddress))
         m_process = std::move(process);
 }
 

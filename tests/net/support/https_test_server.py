@@ -68,13 +68,24 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, format, *args):  # keep test output quiet
         pass
 
+    def origin_form(self):
+        # A server must take a target in absolute form as its path (RFC 9112 3.2.2);
+        # Wine's WinHTTP sends that form inside a tunnel.
+        if not self.server.refusing_proxy:
+            match = re.match(r"^https?://[^/]*(/.*)?$", self.path)
+            if match:
+                self.path = match.group(1) or "/"
+
     def do_GET(self):
+        self.origin_form()
         self.handle_any()
 
     def do_POST(self):
+        self.origin_form()
         self.handle_any()
 
     def do_PUT(self):
+        self.origin_form()
         self.handle_any()
 
     def do_CONNECT(self):
@@ -304,9 +315,10 @@ def main():
     parser.add_argument("--refusing-proxy", action="store_true")
     parser.add_argument("--endless-refusal", action="store_true")
     parser.add_argument("--answer-as", default="")
+    parser.add_argument("--address", default="127.0.0.1")
     args = parser.parse_args()
 
-    server = Server(("127.0.0.1", args.port), Handler)
+    server = Server((args.address, args.port), Handler)
     server.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     server.context.load_cert_chain(args.cert, args.key)
     server.record_dir = args.record_dir

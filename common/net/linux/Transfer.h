@@ -13,12 +13,12 @@
 
 namespace Cxx::Network::Http::HttpClient::Detail {
 
-class CCurlTransfer {
+class CTransfer {
 public:
-    CCurlTransfer() = default;
-    CCurlTransfer(const CCurlTransfer&) = delete;
-    CCurlTransfer& operator=(const CCurlTransfer&) = delete;
-    ~CCurlTransfer();
+    CTransfer() = default;
+    CTransfer(const CTransfer&) = delete;
+    CTransfer& operator=(const CTransfer&) = delete;
+    ~CTransfer();
 
     // The session is the multi handle (it keeps the connections), the connection the
     // easy handle with the options every request shares.

@@ -1,6 +1,6 @@
 #include "CHttpsClient.h"
 
-#include "CurlTransfer.h"
+#include "Transfer.h"
 #include "Messages.h"
 #include "ProxyBypass.h"
 #include "ResponseHeaders.h"

@@ -1,4 +1,4 @@
-#include "CurlTransfer.h"
+#include "Transfer.h"
 
 #include "ResponseHeaders.h"
 
@@ -18,20 +18,20 @@ bool initialiseCurl() {
 
 } // namespace
 
-CCurlTransfer::~CCurlTransfer() {
+CTransfer::~CTransfer() {
     closeRequest();
     closeConnection();
     closeSession();
 }
 
-bool CCurlTransfer::openSession() {
+bool CTransfer::openSession() {
     if (!initialiseCurl())
         return false;
     m_multi = curl_multi_init();
     return m_multi != nullptr;
 }
 
-bool CCurlTransfer::openConnection() {
+bool CTransfer::openConnection() {
     m_easy = curl_easy_init();
     if (!m_easy)
         return false;
@@ -42,18 +42,18 @@ bool CCurlTransfer::openConnection() {
     curl_easy_getinfo(m_easy, CURLINFO_CAPATH, &caFolder);
     m_systemCaFile = caFile ? caFile : "";
     m_systemCaFolder = caFolder ? caFolder : "";
-    return curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CCurlTransfer::onWrite) == CURLE_OK &&
+    return curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &CTransfer::onWrite) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this) == CURLE_OK &&
-           curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CCurlTransfer::onHeader) == CURLE_OK &&
+           curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &CTransfer::onHeader) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this) == CURLE_OK &&
-           curl_easy_setopt(m_easy, CURLOPT_XFERINFOFUNCTION, &CCurlTransfer::onProgress) ==
+           curl_easy_setopt(m_easy, CURLOPT_XFERINFOFUNCTION, &CTransfer::onProgress) ==
                CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
            curl_easy_setopt(m_easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
 }
 
-void CCurlTransfer::closeRequest() {
+void CTransfer::closeRequest() {
     if (m_added)
         curl_multi_remove_handle(m_multi, m_easy);
     m_added = false;
@@ -69,7 +69,7 @@ void CCurlTransfer::closeRequest() {
     m_finalHeaders = false;
 }
 
-void CCurlTransfer::closeConnection() {
+void CTransfer::closeConnection() {
     closeRequest();
     if (m_easy)
         curl_easy_cleanup(m_easy);
@@ -79,7 +79,7 @@ void CCurlTransfer::closeConnection() {
     m_body.clear();
 }
 
-bool CCurlTransfer::setHeaders(const std::vector<std::string>& lines) {
+bool CTransfer::setHeaders(const std::vector<std::string>& lines) {
     curl_slist* list = nullptr;
     for (const auto& line : lines) {
         curl_slist* longer = curl_slist_append(list, line.c_str());
@@ -98,7 +98,7 @@ bool CCurlTransfer::setHeaders(const std::vector<std::string>& lines) {
     return true;
 }
 
-bool CCurlTransfer::setBody(std::string body) {
+bool CTransfer::setBody(std::string body) {
     m_body = std::move(body);
     return m_easy &&
            curl_easy_setopt(m_easy, CURLOPT_POSTFIELDSIZE_LARGE,
@@ -106,14 +106,14 @@ bool CCurlTransfer::setBody(std::string body) {
            curl_easy_setopt(m_easy, CURLOPT_POSTFIELDS, m_body.data()) == CURLE_OK;
 }
 
-void CCurlTransfer::closeSession() {
+void CTransfer::closeSession() {
     closeConnection();
     if (m_multi)
         curl_multi_cleanup(m_multi);
     m_multi = nullptr;
 }
 
-bool CCurlTransfer::perform() {
+bool CTransfer::perform() {
     closeRequest();
     if (!m_multi || !m_easy)
         return false;
@@ -138,7 +138,7 @@ bool CCurlTransfer::perform() {
     return true;
 }
 
-template <typename Ready> void CCurlTransfer::drive(Ready ready) {
+template <typename Ready> void CTransfer::drive(Ready ready) {
     while (m_added && !m_done) {
         int running = 0;
         if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
@@ -169,18 +169,18 @@ template <typename Ready> void CCurlTransfer::drive(Ready ready) {
 
 // Called by curl while it works, also inside phases that do not return to drive()
 // for as long as data keeps coming (a proxy's endless answer to CONNECT).
-int CCurlTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<CCurlTransfer*>(self)->pastDeadline() ? 1 : 0;
+int CTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CTransfer*>(self)->pastDeadline() ? 1 : 0;
 }
 
-bool CCurlTransfer::requestSent() const {
+bool CTransfer::requestSent() const {
     curl_off_t pretransfer = 0;
     return m_easy &&
            curl_easy_getinfo(m_easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer) == CURLE_OK &&
            pretransfer > 0;
 }
 
-long CCurlTransfer::status() const {
+long CTransfer::status() const {
     long code = 0;
     if (!m_easy)
         return 0;
@@ -192,7 +192,7 @@ long CCurlTransfer::status() const {
     return code;
 }
 
-std::vector<std::string> CCurlTransfer::headerValues(std::string_view name) const {
+std::vector<std::string> CTransfer::headerValues(std::string_view name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : m_headers)
         if (Network::Detail::headerNameEquals(key, name))
@@ -200,12 +200,12 @@ std::vector<std::string> CCurlTransfer::headerValues(std::string_view name) cons
     return values;
 }
 
-bool CCurlTransfer::waitForData() {
+bool CTransfer::waitForData() {
     drive([this] { return available() > 0; });
     return available() > 0 || !failed();
 }
 
-std::size_t CCurlTransfer::read(char* out, std::size_t size) {
+std::size_t CTransfer::read(char* out, std::size_t size) {
     const std::size_t count = std::min(size, available());
     if (count > 0)
         std::memcpy(out, m_pending.data() + m_offset, count);
@@ -215,7 +215,7 @@ std::size_t CCurlTransfer::read(char* out, std::size_t size) {
     return count;
 }
 
-void CCurlTransfer::discardBody() {
+void CTransfer::discardBody() {
     if (!m_added)
         return;
     m_discard = true;
@@ -226,7 +226,7 @@ void CCurlTransfer::discardBody() {
 }
 
 // Hands curl's held-back bytes (if any) to onWrite again.
-void CCurlTransfer::resume() {
+void CTransfer::resume() {
     m_pending.clear();
     m_offset = 0;
     if (m_paused && !m_done) {
@@ -235,8 +235,8 @@ void CCurlTransfer::resume() {
     }
 }
 
-std::size_t CCurlTransfer::onWrite(char* data, std::size_t size, std::size_t count, void* self) {
-    auto& transfer = *static_cast<CCurlTransfer*>(self);
+std::size_t CTransfer::onWrite(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CTransfer*>(self);
     const std::size_t bytes = size * count;
     if (transfer.m_discard)
         return bytes;
@@ -250,8 +250,8 @@ std::size_t CCurlTransfer::onWrite(char* data, std::size_t size, std::size_t cou
     return bytes;
 }
 
-std::size_t CCurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
-    auto& transfer = *static_cast<CCurlTransfer*>(self);
+std::size_t CTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CTransfer*>(self);
     const std::size_t bytes = size * count;
     using Network::Detail::SHeaderLine;
     const SHeaderLine line = Network::Detail::parseHeaderLine(std::string_view(data, bytes));
