@@ -4,6 +4,9 @@
 #include "SupportMessage.h"
 #include "resource.h"
 
+#include <memory>
+#include <thread>
+
 namespace MW::Win {
 
 namespace {
@@ -48,7 +51,7 @@ int CContactUsDlg::Today() {
     return before[now.wMonth - 1] + now.wDay + (leap && now.wMonth > 2 ? 1 : 0);
 }
 
-bool CContactUsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+bool CContactUsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
     case WM_INITDIALOG:
         m_strProxyServer.clear();
@@ -60,8 +63,14 @@ bool CContactUsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& resu
     case WM_COMMAND:
         if (LOWORD(wParam) != IDC_SEND)
             return false;
-        Send();
+        if (!m_bSending)
+            Send();
         return true;
+    case kSendEnded: {
+        const std::unique_ptr<SPostOutcome> outcome(reinterpret_cast<SPostOutcome*>(lParam));
+        SendEnded(*outcome);
+        return true;
+    }
     default:
         return false;
     }
@@ -73,6 +82,13 @@ void CContactUsDlg::SetReadOnly(bool readOnly) {
     ::SendDlgItemMessageW(m_hWnd, IDC_NAME, EM_SETREADONLY, readOnly, 0);
     ::SendDlgItemMessageW(m_hWnd, IDC_EMAIL, EM_SETREADONLY, readOnly, 0);
 }
+
+namespace {
+// "can’t be send" is the text the users know: kept as it is on purpose.
+const wchar_t* const kCannotSend = L"Your questions and comments can\u2019t be send at the "
+                                   L"moment.\nPlease, check your internet connection and try "
+                                   L"again later.";
+} // namespace
 
 void CContactUsDlg::Send() {
     const HWND send = ::GetDlgItem(m_hWnd, IDC_SEND);
@@ -90,25 +106,38 @@ void CContactUsDlg::Send() {
                     L"on our website if this is urgent. Thank you.",
                     L"Information!", MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
     } else {
-        // "can’t be send" is the text the users know: kept as it is on purpose.
-        const std::wstring failed = L"Your questions and comments can\u2019t be send at the "
-                                    L"moment.\nPlease, check your internet connection and try "
-                                    L"again later.";
-        const SPostOutcome outcome = PostSupportMessage(message, m_strProxyServer, m_nProxyPort);
-        if (outcome.sent) {
-            SetItemText(m_hWnd, IDC_TEXT, L"");
-            const wchar_t* const thanks =
-                L"Your questions and comments have been sent successfully. Thank you!";
-            ShowMessage(m_hWnd, thanks, thanks, MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
-            recordSent(today);
-        } else {
-            std::wstring text = failed;
-            if (outcome.hasErrorCode)
-                text += L" Error code: " + std::to_wstring(outcome.errorCode);
-            ShowMessage(m_hWnd, text, L"Error!", MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
-        }
+        // The request runs on a thread of its own, so a slow or silent server
+        // (bounded by the HTTP client: 30 s without progress, 5 minutes in all)
+        // never holds the window, the tray or the service's events. The answer
+        // comes back as a message; a window gone by then drops it.
+        m_bSending = true;
+        m_nSendDay = today;
+        const HWND window = m_hWnd;
+        std::thread([window, message, server = m_strProxyServer, port = m_nProxyPort] {
+            auto outcome = std::make_unique<SPostOutcome>(PostSupportMessage(message, server, port));
+            if (::PostMessageW(window, kSendEnded, 0, reinterpret_cast<LPARAM>(outcome.get())))
+                outcome.release();
+        }).detach();
+        return;
     }
     ::EnableWindow(send, TRUE);
+}
+
+void CContactUsDlg::SendEnded(const SPostOutcome& outcome) {
+    if (outcome.sent) {
+        SetItemText(m_hWnd, IDC_TEXT, L"");
+        const wchar_t* const thanks =
+            L"Your questions and comments have been sent successfully. Thank you!";
+        ShowMessage(m_hWnd, thanks, thanks, MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+        recordSent(m_nSendDay);
+    } else {
+        std::wstring text = kCannotSend;
+        if (outcome.hasErrorCode)
+            text += L" Error code: " + std::to_wstring(outcome.errorCode);
+        ShowMessage(m_hWnd, text, L"Error!", MB_OK | MB_ICONERROR | MB_SYSTEMMODAL);
+    }
+    m_bSending = false;
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SEND), TRUE);
 }
 
 } // namespace MW::Win

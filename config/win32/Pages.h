@@ -13,10 +13,13 @@
 namespace MW::Win {
 
 class CComLink;
+struct SPostOutcome;
 
 // The main window's messages: a page asks for a save, or for a new connection.
 inline constexpr UINT kSettingsChanged = WM_USER + 1;
 inline constexpr UINT kReconnect = WM_USER + 2;
+// The Contact tab's request has ended; lParam owns an SPostOutcome.
+inline constexpr UINT kSendEnded = WM_USER + 3;
 // The main window, three parents up from a page (container, tab control, dialog).
 HWND MainWindowOf(HWND page);
 
@@ -121,9 +124,13 @@ protected:
 
 private:
     void Send();
+    void SendEnded(const SPostOutcome& outcome);
 
     std::wstring m_strProxyServer;
     int m_nProxyPort = 0;
+    // A request is out: Send stays disabled until its answer is shown.
+    bool m_bSending = false;
+    int m_nSendDay = 0;
 };
 
 } // namespace MW::Win
