@@ -90,9 +90,16 @@ bool CUndeletedFilesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR&
 
 void CUndeletedFilesDlg::fill() {
     const HWND list = ::GetDlgItem(m_hWnd, IDC_UNDELETEDLIST);
-    // Read afresh each time; every path whole however long (the reader keeps
-    // lines of any length), an unreadable file an empty list.
-    const std::vector<std::string> entries = Client::ReadUndeletedList(Utf8(m_strListPath));
+    // Read afresh each time, an unreadable file an empty list. The list may hold
+    // millions of lines: the first 100,000 in the list's order are shown, then
+    // one entry saying how many more there are; lines are cut at 4096 bytes.
+    Client::SUndeletedEntries read = Client::ReadUndeletedEntries(Utf8(m_strListPath));
+    std::vector<std::string>& entries = read.entries;
+    if (read.more > 0)
+        entries.push_back("\u2026 and " + std::to_string(read.more) + " more");
+    // One redraw at the end instead of one per entry.
+    ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageW(list, LB_INITSTORAGE, entries.size(), entries.size() * 64);
     RECT client{};
     ::GetClientRect(list, &client);
     const HDC dc = ::GetDC(list);
@@ -110,6 +117,8 @@ void CUndeletedFilesDlg::fill() {
     }
     ::SelectObject(dc, old);
     ::ReleaseDC(list, dc);
+    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list, nullptr, TRUE);
 }
 
 } // namespace MW::Win
