@@ -248,4 +248,16 @@ void CSession::OnConfigChanged(EProperty property, const PropertyValue& value) {
         m_view.SetContactProxy(ContactProxy(shown.proxy));
 }
 
+void CSession::OnConfigInvalidated(EProperty property) {
+    if (m_bEnding || !m_link.hasEngine())
+        return;
+    PropertyValue value;
+    try {
+        value = m_link.Config()->get(property);
+    } catch (const std::exception&) {
+        return;
+    }
+    OnConfigChanged(property, value);
+}
+
 } // namespace MW::Client

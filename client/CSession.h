@@ -123,6 +123,10 @@ public:
     void OnTest();
     // A setting changed in the service (announced by it).
     void OnConfigChanged(EProperty property, const PropertyValue& value);
+    // A setting changed in the service without its new value being told: it is
+    // read again and followed as above. A failed read is left to the next call
+    // the user makes, which reports it.
+    void OnConfigInvalidated(EProperty property);
 
     void setEnding() { m_bEnding = true; }
     bool isEnding() const { return m_bEnding; }

@@ -7,8 +7,6 @@ namespace MW {
 
 const QString CMWObserver::kServiceUnavailable = QStringLiteral("Service is unavailable.");
 const QString CMWObserver::kAdviseFailed = QStringLiteral("Failed to advise MWObserver.");
-const QString CMWObserver::kTestText = QStringLiteral("CMWObserver::test()");
-const QString CMWObserver::kTestCaption = QStringLiteral("Info");
 
 CMWObserver::CMWObserver(QObject* parent) : QObject(parent) {}
 

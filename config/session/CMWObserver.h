@@ -28,8 +28,6 @@ public:
 
     static const QString kServiceUnavailable;
     static const QString kAdviseFailed;
-    static const QString kTestText;
-    static const QString kTestCaption;
 
     // The four events.
     void scanStarted();

@@ -2,7 +2,7 @@
 // What the configurator's session shows and takes: the window's side of it,
 // with no widget in sight, so that the session can be driven without pixels.
 
-#include "ConfigTransfer.h"
+#include "CSession.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -13,8 +13,9 @@ class CServiceLink;
 
 class ISessionView {
 public:
-    enum class EOwner { MainWindow, SettingsPage, None };
-    enum class EIcon { Error, None };
+    // The session's own kinds of message box, so that its messages pass unchanged.
+    using EOwner = Client::ISessionView::EOwner;
+    using EIcon = Client::ISessionView::EIcon;
 
     virtual ~ISessionView() = default;
 
