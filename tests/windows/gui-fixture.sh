@@ -9,6 +9,8 @@ export MW_WINE_DISPLAY=":$number"
 case "$action" in
 start)
     "$here/xvfb.sh" start "$number" "$prefix.x" || exit 1
+    # A Wine left from an earlier run knows an earlier display: end it first.
+    "$wine_run" --prefix="$prefix" --stop
     "$wine_run" --prefix="$prefix" --start || exit 1
     # No window manager runs on the virtual display: Wine draws the title bars
     # and frames itself, so that the screenshots show them.

@@ -12,9 +12,20 @@ start)
         exit 0
     fi
     Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb-$number.log" 2>&1 &
-    echo $! >"$pidfile"
+    pid=$!
+    echo $pid >"$pidfile"
     for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$number" ] && exit 0
+        # The socket alone could be another server's (one that runs on this
+        # number already, or a stale file): ours must still be running.
+        if ! kill -0 "$pid" 2>/dev/null; then
+            rm -f "$pidfile"
+            echo "xvfb.sh: Xvfb :$number ended at once (display in use?); see $state/xvfb-$number.log" >&2
+            exit 1
+        fi
+        if [ -e "/tmp/.X11-unix/X$number" ]; then
+            sleep 0.3
+            kill -0 "$pid" 2>/dev/null && exit 0
+        fi
         sleep 0.1
     done
     echo "xvfb.sh: Xvfb :$number did not start; see $state/xvfb-$number.log" >&2
