@@ -56,6 +56,15 @@ bool headerNameEquals(std::string_view a, std::string_view b) {
            });
 }
 
+std::vector<std::string>
+headerValues(const std::vector<std::pair<std::string, std::string>>& fields, std::string_view name) {
+    std::vector<std::string> values;
+    for (const auto& [key, value] : fields)
+        if (headerNameEquals(key, name))
+            values.push_back(value);
+    return values;
+}
+
 std::vector<std::string> offeredSchemes(const std::vector<std::string>& challenges) {
     std::vector<std::string> schemes;
     for (const auto& value : challenges) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Cxx::Network::Detail {
@@ -30,6 +31,10 @@ SHeaderLine parseHeaderLine(std::string_view line);
 
 // Header names compare without regard to ASCII case.
 bool headerNameEquals(std::string_view a, std::string_view b);
+
+// The values of every field called `name` in a header block, in their order.
+std::vector<std::string>
+headerValues(const std::vector<std::pair<std::string, std::string>>& fields, std::string_view name);
 
 // The schemes that challenge headers (WWW-Authenticate, Proxy-Authenticate) offer,
 // in ASCII lower case and in order ("basic", "digest", ...); the parameters of a

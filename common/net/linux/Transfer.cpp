@@ -193,11 +193,7 @@ long CTransfer::status() const {
 }
 
 std::vector<std::string> CTransfer::headerValues(std::string_view name) const {
-    std::vector<std::string> values;
-    for (const auto& [key, value] : m_headers)
-        if (Network::Detail::headerNameEquals(key, name))
-            values.push_back(value);
-    return values;
+    return Network::Detail::headerValues(m_headers, name);
 }
 
 bool CTransfer::waitForData() {
