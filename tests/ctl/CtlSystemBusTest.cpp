@@ -84,8 +84,8 @@ TEST_F(CtlSystemBus, AMemberOfTheGroupMayChange) {
     const std::string name = root->gr_name;
     Env env = sandbox.env();
     env.emplace_back("DBUS_SYSTEM_BUS_ADDRESS", systemBus.address());
-    Child service({kMwService, "--bus=system", "--state-dir=" + state, "--auth-group=" + name},
-                  env);
+    Child systemService(
+        {kMwService, "--bus=system", "--state-dir=" + state, "--auth-group=" + name}, env);
     ASSERT_TRUE(waitUntil([&] { return ownerPid(systemBus.address()) > 0; }));
     ASSERT_EQ(::mkdir((tree / "Plans").c_str(), 0755), 0);
     ::chmod(tree.path().c_str(), 0755);
@@ -111,7 +111,7 @@ TEST_F(CtlSystemBus, AMemberOfTheGroupMayChange) {
     EXPECT_EQ(r.status, 0) << r.err;
     r = asMember({"scan", "--wait"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(service.signalAndWait(SIGTERM, 60), 0);
+    EXPECT_EQ(systemService.signalAndWait(SIGTERM, 60), 0);
 }
 
 } // namespace
