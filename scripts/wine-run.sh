@@ -86,4 +86,12 @@ case "$1" in
 esac
 
 start_server || exit 1
-exec timeout -k 10 "$run_timeout" wine "$@"
+started_ns=$(date +%s%N)
+timeout -k 10 "$run_timeout" wine "$@"
+status=$?
+if [ "$status" != 0 ]; then
+    # A failure says how it ended: a program Wine could not start at all ends in
+    # a few milliseconds and prints nothing of its own.
+    echo "wine-run: $1 ended with status $status after $((($(date +%s%N) - started_ns) / 1000000)) ms" >&2
+fi
+exit "$status"
