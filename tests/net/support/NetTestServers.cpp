@@ -6,10 +6,13 @@
 #include <cctype>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 #ifdef _WIN32
 #include <winsock2.h>
 // inet_pton
 #include <ws2tcpip.h>
+// after winsock2.h, which must come before windows.h
+#include <wincrypt.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -144,66 +147,27 @@ std::vector<std::string> recordNames(const std::string& directory) {
 #ifdef _WIN32
 // Wine's crypt32 refuses an ECDSA signature whose r or s is shorter than the curve's
 // 32 bytes (about one certificate in 128; Windows itself accepts them). A certificate
-// it cannot check would fail a CA-file test at random, so the Windows build keeps
-// drawing until both halves are full.
-std::string base64Decode(std::string_view text) {
-    std::string out;
-    unsigned value = 0;
-    int bits = 0;
-    for (const char c : text) {
-        int digit = -1;
-        if (c >= 'A' && c <= 'Z')
-            digit = c - 'A';
-        else if (c >= 'a' && c <= 'z')
-            digit = c - 'a' + 26;
-        else if (c >= '0' && c <= '9')
-            digit = c - '0' + 52;
-        else if (c == '+')
-            digit = 62;
-        else if (c == '/')
-            digit = 63;
-        if (digit < 0)
-            continue; // line breaks and padding
-        value = (value << 6) | static_cast<unsigned>(digit);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<char>((value >> bits) & 0xFF));
-        }
-    }
-    return out;
-}
-
-// The P-256 signature ends the certificate: BIT STRING { SEQUENCE { INTEGER r, INTEGER s } }.
-bool signatureHalvesAreFull(const std::string& pem) {
-    constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
-    const auto begin = pem.find(kBegin);
-    const auto end = pem.find("-----END", begin == std::string::npos ? 0 : begin);
-    if (begin == std::string::npos || end == std::string::npos)
+// it cannot check would fail a CA-file test at random, so the Windows build asks the
+// system's own check of the self-signature and draws again until it passes.
+bool systemVerifiesSelfSignature(const std::string& pem) {
+    DWORD size = 0;
+    if (!::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
+                                CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr))
         return false;
-    const std::string der = base64Decode(
-        std::string_view(pem).substr(begin + kBegin.size(), end - begin - kBegin.size()));
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(der[i]); };
-    for (std::size_t i = der.size() > 80 ? der.size() - 80 : 0; i + 6 < der.size(); ++i) {
-        if (byte(i) != 0x03 || byte(i + 2) != 0x00 || byte(i + 3) != 0x30 ||
-            i + 2 + byte(i + 1) != der.size())
-            continue;
-        const std::size_t r = i + 5;
-        if (byte(r) != 0x02 || r + 2 + byte(r + 1) + 1 >= der.size())
-            return false;
-        const std::size_t s = r + 2 + byte(r + 1);
-        if (byte(s) != 0x02 || s + 2 + byte(s + 1) != der.size())
-            return false;
-        // Bytes of the value itself: DER puts a zero before a set top bit.
-        const auto significant = [&](std::size_t at) {
-            std::size_t length = byte(at + 1);
-            for (std::size_t k = at + 2; length > 0 && byte(k) == 0; ++k)
-                --length;
-            return length;
-        };
-        return significant(r) == 32 && significant(s) == 32;
-    }
-    return false;
+    std::vector<BYTE> der(size);
+    if (!::CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
+                                CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr))
+        return false;
+    const PCCERT_CONTEXT certificate =
+        ::CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size);
+    if (!certificate)
+        return false;
+    const BOOL verified = ::CryptVerifyCertificateSignatureEx(
+        0, X509_ASN_ENCODING, CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT,
+        const_cast<CERT_CONTEXT*>(certificate), CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT,
+        const_cast<CERT_CONTEXT*>(certificate), 0, nullptr);
+    ::CertFreeCertificateContext(certificate);
+    return verified != FALSE;
 }
 #endif
 
@@ -221,7 +185,7 @@ TestCertificate makeTestCertificate(const std::string& directory, const std::str
         if (result.status != 0)
             throw std::runtime_error("openssl req failed: " + result.err);
 #ifdef _WIN32
-        if (!signatureHalvesAreFull(readFile(certificate.certFile))) {
+        if (!systemVerifiesSelfSignature(readFile(certificate.certFile))) {
             if (attempt < 20)
                 continue;
             throw std::runtime_error("openssl req: no certificate Wine can check in 20 draws");
